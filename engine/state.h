@@ -1,0 +1,99 @@
+// The state one scan shares between the window (or console) thread and the
+// scan thread: the chosen roots and collected files, the option flags, the
+// counters, the pattern and the path strings, with their small helpers.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "lists/lists.h"
+#include "platform/platform.h"
+#include "ui/feedback.h"
+
+// One chosen scan root.
+struct Dnode {
+    Node node;          // must stay first
+    char* dname;        // owned; no trailing separator (a drive stays "C:")
+    int32_t numfiles;   // regular files met under this root in this scan
+};
+
+// One collected file.
+struct Fnode {
+    Node node;          // must stay first
+    char* pathname;     // owned: the full path
+    char* fname;        // points into pathname at the file's own name
+    int32_t num;        // place in its group: 0 for the first member
+    bool time_known;    // the last-write time below could be read
+    int64_t mtime;      // last-write time met while collecting (FileTimes ticks)
+};
+
+class NameIndex;  // the collection's index from a name to its group
+
+constexpr int PATH_BUF = 2048;    // a path in the walk, a report line, a message
+constexpr int NAME_BUF = 1024;    // a generated name
+constexpr int CHOOSER_PATH = 260; // a path in the chooser
+
+extern const char* const windir_txt;        // "WINDIR"
+extern const char* const systemroot_txt;    // "SYSTEMROOT"
+extern const char* const programfiles_txt;  // "PROGRAMFILES"
+
+// The version banner; shown without its first six characters "$VER: ".
+extern const char* const version_banner;
+const char* banner_text();
+
+struct ScanState {
+    ScanState(Platform& platform, Feedback& feedback);
+    ~ScanState();
+    ScanState(const ScanState&) = delete;
+    ScanState& operator=(const ScanState&) = delete;
+
+    Platform* sys;
+    Feedback* ui;
+
+    ListHeader flist;
+    ListHeader dlist;
+
+    int request_flag = 1;
+    int r_flag = 0;
+    int i_flag = 1;
+    int t_flag = 1;
+    signed char dom_flag = 0;
+    int m_flag = 1;
+    int save_flag = 1;
+    std::atomic<int> abort_flag{0};
+
+    int32_t numfiles = 0;
+    int32_t numdups = 0;
+    int32_t numdeleted = 0;
+    int32_t numpats = 0;
+
+    char* pattern = nullptr;
+
+    std::string windir;
+    std::string systemroot;
+    std::string programfiles;
+    std::string outputname;
+    std::string filename;
+    std::string sinkholename;
+
+    ThreadHandle hThread = nullptr;
+    NameIndex* index = nullptr;   // exists only while collecting
+    bool fatal = false;           // quit_error was called
+    FILE* report = nullptr;       // the report being written (owned by the scan thread)
+};
+
+// Reads WINDIR, SYSTEMROOT and PROGRAMFILES into their strings.
+void read_protected_dirs(ScanState& st);
+
+char* makestring(const char* str);
+void cleanup(ScanState& st);
+int isfile(ScanState& st, const char* fname);
+int isdirectory(ScanState& st, const char* pathname);
+
+// Equal names under the comparison rule: byte for byte, or with only the
+// ASCII letters a to z folded onto A to Z when i_flag is set.
+bool same_name(const char* a, const char* b, int i_flag);
+
+// Shows the message with "QUITTING...", stops the scan and ends the program.
+void quit_error(ScanState& st, const char* msg);

@@ -1,0 +1,139 @@
+// The one door to the operating system. Everything above this layer is
+// portable: it is handed a Platform and asks it for files, directories,
+// times, threads and drives. The Windows build answers with the real Win32
+// calls; the Linux build stands in for them with POSIX calls; tests may put
+// a fault-injecting layer in between.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+// Times in 100-nanosecond ticks since 1601-01-01 UTC (the Windows file time).
+struct FileTimes {
+    int64_t creation = 0;
+    int64_t access = 0;
+    int64_t write = 0;
+};
+
+// Identity of a file or directory on its volume: equal ids, same object.
+struct FileId {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool known = false;
+    bool operator==(const FileId& o) const { return known && o.known && volume == o.volume && index == o.index; }
+};
+
+struct FileStatus {
+    bool is_file = false;       // a regular file
+    bool is_directory = false;
+    uint64_t size = 0;
+    FileTimes times;            // creation (birth, else status change), access, write
+};
+
+int64_t ticks_to_unix(int64_t ticks);   // seconds since 1970, rounded down
+int64_t unix_to_ticks(int64_t seconds);
+
+// One open directory listing.
+class DirListing {
+public:
+    virtual ~DirListing() = default;
+    // The next entry's name ("." and ".." included where the system gives
+    // them), or null at the end. The text stays valid until the next call.
+    virtual const char* next() = 0;
+    // The status of the entry last returned by next(); false when unknown.
+    virtual bool entry_status(const char* full_path, FileStatus* st) = 0;
+};
+
+using ThreadProc = unsigned (*)(void*);
+using ThreadHandle = void*;
+using FileHandle = void*;   // null when an open failed
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- files and directories ----------------------------------------
+    virtual bool stat(const char* path, FileStatus* st) = 0;
+    virtual std::unique_ptr<DirListing> open_dir(const char* path) = 0;
+    virtual FileId identity(const char* path) = 0;
+    // Error results are C runtime error numbers (errno values); 0 is success.
+    virtual int create_directory(const char* path) = 0;
+    // Creates a new file for writing ("wb"); fails with EEXIST when the name
+    // is taken, so nothing existing is ever overwritten.
+    virtual FILE* create_new_file(const char* path, int* err) = 0;
+    virtual int copy_file_new(const char* from, const char* to) = 0;  // fails if `to` exists
+    virtual int delete_file(const char* path) = 0;
+    // Opens an existing file only to read its times, or (for_write) to set them.
+    virtual FileHandle open_for_times(const char* path, bool for_write, int* err) = 0;
+    virtual bool get_file_times(FileHandle h, FileTimes* t) = 0;
+    virtual bool set_file_times(FileHandle h, const FileTimes& t) = 0;
+    virtual void close_handle(FileHandle h) = 0;
+
+    // --- environment, clock ---------------------------------------------
+    // The value of an environment variable, its name matched without regard
+    // to letter case; empty when not set.
+    virtual std::string get_env(const char* name) = 0;
+    virtual int64_t now() = 0;   // seconds since 1970
+
+    // --- threads ----------------------------------------------------------
+    virtual ThreadHandle start_thread(ThreadProc proc, void* arg) = 0;  // null on failure
+    virtual bool wait_thread(ThreadHandle h, unsigned ms) = 0;          // true once it has ended
+    virtual void close_thread(ThreadHandle h) = 0;
+    virtual void sleep_ms(unsigned ms) = 0;
+
+    // --- drives (the chooser's first list) ------------------------------
+    virtual uint32_t logical_drives() = 0;                // bit d set: drive 'A' + d exists
+    virtual int drive_type(const char* root) = 0;         // DriveType below
+    virtual bool volume_available(const char* root) = 0;
+};
+
+enum DriveType {
+    DRIVE_KIND_UNKNOWN = 0,
+    DRIVE_KIND_NO_ROOT_DIR = 1,
+    DRIVE_KIND_REMOVABLE = 2,
+    DRIVE_KIND_FIXED = 3,
+    DRIVE_KIND_REMOTE = 4,
+    DRIVE_KIND_CDROM = 5,
+    DRIVE_KIND_RAMDISK = 6,
+};
+
+// The real operating system.
+Platform& system_platform();
+
+// The runtime's message for an error number, without a trailing line break.
+std::string error_text(int err);
+
+// `ctime` form of a time in local time: "Tue Jun 14 14:05:09 2005" (24 chars).
+std::string ctime_text(int64_t unix_seconds);
+
+// The path separator of this system: '\\' on Windows, '/' elsewhere.
+#ifdef _WIN32
+constexpr char PATH_SEP = '\\';
+#else
+constexpr char PATH_SEP = '/';
+#endif
+
+// A plain lock (the Windows runtime here has no std::mutex).
+class Mutex {
+public:
+    Mutex();
+    ~Mutex();
+    Mutex(const Mutex&) = delete;
+    Mutex& operator=(const Mutex&) = delete;
+    void lock();
+    void unlock();
+private:
+    void* impl_;
+};
+
+class MutexLock {
+public:
+    explicit MutexLock(Mutex& m) : m_(m) { m_.lock(); }
+    ~MutexLock() { m_.unlock(); }
+    MutexLock(const MutexLock&) = delete;
+    MutexLock& operator=(const MutexLock&) = delete;
+private:
+    Mutex& m_;
+};

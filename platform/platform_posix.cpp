@@ -1,0 +1,2 @@
+// Placeholder until the real implementation lands.
+#include "platform/platform.h"

@@ -1,0 +1,13 @@
+// Names that clash with nothing on disk: a prefix, the first free n-digit
+// serial number, an extension.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+// The first free name; with `fp` the file is also created (never over an
+// existing one) and its stream stored there. Null when none is free.
+char* tfile(Platform& sys, const char* pathname, const char* ext, FILE** fp, int n);
+// Creates the first free directory name and returns its path, or null.
+char* tdir(Platform& sys, const char* pathname, const char* ext, int n);

@@ -1,0 +1,14 @@
+# GoogleTest from the system's sources, built for each target (native and mingw).
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+if(WIN32)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+endif()
+add_subdirectory(/usr/src/googletest/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB TWINEX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*.cpp)
+add_executable(twinex_tests ${TWINEX_TEST_SOURCES})
+target_link_libraries(twinex_tests PRIVATE twinex_core gtest gtest_main)
+target_compile_options(twinex_tests PRIVATE ${TWINEX_WARNINGS})
+add_test(NAME twinex_tests COMMAND twinex_tests --gtest_brief=1)
+set_tests_properties(twinex_tests PROPERTIES TIMEOUT 1200)

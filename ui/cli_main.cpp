@@ -1,0 +1,2 @@
+// Placeholder until the real implementation lands.
+int main() { return 0; }

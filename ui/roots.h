@@ -1,0 +1,22 @@
+// The rules for chosen scan roots: no duplicates (letter case ignored), no
+// root inside another root.
+#pragma once
+
+#include "engine/state.h"
+
+enum AddRootResult {
+    ROOT_ADDED,            // linked at the tail of dlist
+    ROOT_ADDED_REPLACING,  // linked, after dropping roots below it (view must be rebuilt)
+    ROOT_ALREADY_CHOSEN,   // equal to a chosen root: nothing done, no message
+    ROOT_REFUSED,          // below a chosen root: refused with a message
+    ROOT_NO_MEMORY,        // refused with a message
+};
+
+// Makes `path` a scan root (steps of "for SCAN" after the path is built).
+AddRootResult add_root(ScanState& st, const char* path);
+
+// Drops every root below `parent`; true when any was dropped. Shows no message.
+bool drop_roots_below(ScanState& st, const char* parent);
+
+// Drops the root named exactly `dname`; false when there is none.
+bool remove_root(ScanState& st, const char* dname);

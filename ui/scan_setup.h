@@ -1,0 +1,34 @@
+// What the SCAN command makes of the user's choices, shared by the window and
+// the console program: the output question, the flags, the summary and the
+// confirmation.
+#pragma once
+
+#include <string>
+
+#include "engine/state.h"
+
+struct ScanChoices {
+    std::string output;       // the OUTPUT box (may be empty)
+    std::string patterns;     // the PATTERNS box (may be empty)
+    bool crlf = false;              // "[RETURN] + NLs"
+    bool case_insensitive = true;   // "Case Insensitive"
+    bool datestamps = true;         // "Datestamps"
+    bool move = false;              // "MOVE TWINEX to SINKHOLE"
+    bool del = false;               // "DELETE Old Modified Files"
+    bool request = true;            // "REQUEST EACH DELETION"
+    bool save = true;               // "SAVE DELETED FILES"
+};
+
+// Outcome of scan_prepare.
+enum PrepareResult {
+    PREPARE_GO,            // confirmed: settings fixed, counters cleared
+    PREPARE_NOTHING,       // "NOTHING TO SCAN" was shown
+    PREPARE_CANCELLED,     // the user said no to a question
+};
+
+// SCAN's steps up to the confirmation, asking through `ask`. When the first
+// root becomes the output, `c.output` is set to it.
+PrepareResult scan_prepare(ScanState& st, ScanChoices& c, Feedback& ask);
+
+// The action summary of the current flags ("LISTING TWINEX ONLY" ...).
+const char* action_summary(const ScanState& st);
