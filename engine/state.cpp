@@ -1,11 +1,126 @@
-// Placeholder until the real implementation lands.
+// The scan state: start values, the protected directories, and the small
+// helpers that make and release the scan records.
 #include "engine/state.h"
+
+#include <cstdlib>
+#include <cstring>
+
 const char* const windir_txt = "WINDIR";
 const char* const systemroot_txt = "SYSTEMROOT";
 const char* const programfiles_txt = "PROGRAMFILES";
+
+const char* const version_banner = "$VER: twinex 1.03 (6.12.2026) by the twinex developers";
+
+const char* banner_text()
+{
+    return version_banner + 6;  // without "$VER: "
+}
+
 ScanState::ScanState(Platform& platform, Feedback& feedback) : sys(&platform), ui(&feedback)
 {
     InitListHeader(&flist);
     InitListHeader(&dlist);
 }
-ScanState::~ScanState() {}
+
+ScanState::~ScanState()
+{
+    cleanup(*this);
+}
+
+void read_protected_dirs(ScanState& st)
+{
+    st.windir = st.sys->get_env(windir_txt);
+    st.systemroot = st.sys->get_env(systemroot_txt);
+    st.programfiles = st.sys->get_env(programfiles_txt);
+}
+
+char* makestring(const char* str)
+{
+    if (!str || !*str)
+        return nullptr;
+    size_t len = strlen(str) + 1;
+    char* copy = static_cast<char*>(malloc(len));
+    if (copy)
+        memcpy(copy, str, len);
+    return copy;
+}
+
+// Unlinks and frees every file record; the successor is read before the
+// record goes.
+static void free_files(ListHeader* list)
+{
+    Node* n = list->head;
+    while (n && n->next) {
+        Node* next = n->next;
+        Fnode* f = reinterpret_cast<Fnode*>(n);
+        RemoveNode(n);
+        free(f->pathname);
+        free(f);
+        n = next;
+    }
+}
+
+static void free_roots(ListHeader* list)
+{
+    Node* n = list->head;
+    while (n && n->next) {
+        Node* next = n->next;
+        Dnode* d = reinterpret_cast<Dnode*>(n);
+        RemoveNode(n);
+        free(d->dname);
+        free(d);
+        n = next;
+    }
+}
+
+void cleanup(ScanState& st)
+{
+    free_files(&st.flist);
+    free_roots(&st.dlist);
+    if (st.pattern) {
+        free(st.pattern);
+        st.pattern = nullptr;
+    }
+    if (st.index && st.index_free) {
+        st.index_free(st.index);
+        st.index = nullptr;
+    }
+}
+
+int isfile(ScanState& st, const char* fname)
+{
+    FileStatus s;
+    return fname && st.sys->stat(fname, &s) && s.is_file ? 1 : 0;
+}
+
+int isdirectory(ScanState& st, const char* pathname)
+{
+    FileStatus s;
+    return pathname && st.sys->stat(pathname, &s) && s.is_directory ? 1 : 0;
+}
+
+static unsigned char fold(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+
+bool same_name(const char* a, const char* b, int i_flag)
+{
+    if (!i_flag)
+        return strcmp(a, b) == 0;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* q = reinterpret_cast<const unsigned char*>(b);
+    while (*p && fold(*p) == fold(*q)) {
+        ++p;
+        ++q;
+    }
+    return fold(*p) == fold(*q);
+}
+
+void quit_error(ScanState& st, const char* msg)
+{
+    st.ui->Complain(COMPLAIN_ERROR, "twinex", msg, "QUITTING...", nullptr);
+    st.abort_flag = 1;
+    st.fatal = true;
+    st.ui->end_program();
+}

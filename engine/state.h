@@ -79,6 +79,7 @@ struct ScanState {
 
     ThreadHandle hThread = nullptr;
     NameIndex* index = nullptr;   // exists only while collecting
+    void (*index_free)(NameIndex*) = nullptr;  // set by whoever makes `index`; cleanup calls it
     bool fatal = false;           // quit_error was called
     FILE* report = nullptr;       // the report being written (owned by the scan thread)
 };

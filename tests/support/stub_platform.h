@@ -1,0 +1,107 @@
+// A Platform for tests that need no disk: files and directories live in a
+// table, the environment in another; everything else fails. Paths are kept
+// exactly as given (PATH_SEP separates components).
+#pragma once
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/platform.h"
+
+class StubPlatform : public Platform {
+public:
+    std::set<std::string> files;
+    std::set<std::string> dirs;
+    std::map<std::string, std::string> env;   // names as set; looked up ignoring case
+    int stat_calls = 0;
+    int create_dir_calls = 0;
+
+    // A directory can be made only where its parent exists (a path without
+    // a separator has no parent to check).
+    bool parent_exists(const std::string& p) const
+    {
+        size_t cut = p.find_last_of(PATH_SEP);
+        if (cut == std::string::npos || cut == 0)
+            return true;
+        return dirs.count(p.substr(0, cut)) > 0;
+    }
+
+    bool stat(const char* path, FileStatus* st) override
+    {
+        ++stat_calls;
+        *st = FileStatus();
+        st->is_file = files.count(path) > 0;
+        st->is_directory = dirs.count(path) > 0;
+        return st->is_file || st->is_directory;
+    }
+    std::unique_ptr<DirListing> open_dir(const char*) override { return nullptr; }
+    FileId identity(const char*) override { return FileId(); }
+    int create_directory(const char* path) override
+    {
+        ++create_dir_calls;
+        if (files.count(path) || dirs.count(path))
+            return EEXIST;
+        if (!parent_exists(path))
+            return ENOENT;
+        dirs.insert(path);
+        return 0;
+    }
+    FILE* create_new_file(const char*, int* err) override
+    {
+        if (err) *err = EACCES;
+        return nullptr;
+    }
+    int copy_file_new(const char*, const char*) override { return EACCES; }
+    int delete_file(const char*) override { return EACCES; }
+    FileHandle open_for_times(const char*, bool, int* err) override
+    {
+        if (err) *err = EACCES;
+        return nullptr;
+    }
+    bool get_file_times(FileHandle, FileTimes*) override { return false; }
+    bool set_file_times(FileHandle, const FileTimes&) override { return false; }
+    void close_handle(FileHandle) override {}
+
+    std::string get_env(const char* name) override
+    {
+        for (const auto& e : env)
+            if (same_ignoring_case(e.first.c_str(), name))
+                return e.second;
+        return "";
+    }
+    int64_t now() override { return 0; }
+
+    ThreadHandle start_thread(ThreadProc, void*) override { return nullptr; }
+    bool wait_thread(ThreadHandle, unsigned) override { return true; }
+    void close_thread(ThreadHandle) override {}
+    void sleep_ms(unsigned) override {}
+
+    uint32_t logical_drives() override { return 0; }
+    int drive_type(const char*) override { return DRIVE_KIND_UNKNOWN; }
+    bool volume_available(const char*) override { return false; }
+
+private:
+    static bool same_ignoring_case(const char* a, const char* b)
+    {
+        for (; *a && *b; ++a, ++b) {
+            char x = (*a >= 'a' && *a <= 'z') ? char(*a - 32) : *a;
+            char y = (*b >= 'a' && *b <= 'z') ? char(*b - 32) : *b;
+            if (x != y)
+                return false;
+        }
+        return *a == *b;
+    }
+};
+
+// A path written with backslashes, with this system's separator instead.
+inline std::string native_path(std::string p)
+{
+    for (char& c : p)
+        if (c == '\\')
+            c = PATH_SEP;
+    return p;
+}
