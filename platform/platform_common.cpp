@@ -1,2 +1,79 @@
-// Placeholder until the real implementation lands.
+// Parts of the platform layer that read the same on every system: time
+// conversions, error texts and the `ctime` date form.
 #include "platform/platform.h"
+
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+// Seconds from 1601-01-01 to 1970-01-01 and ticks per second.
+constexpr int64_t EPOCH_GAP = 11644473600LL;
+constexpr int64_t TICKS_PER_SECOND = 10000000LL;
+
+// The runtime's strerror shares one buffer between threads; this lock keeps
+// two threads from reading each other's text.
+Mutex& strerror_lock()
+{
+    static Mutex m;
+    return m;
+}
+
+bool local_time(int64_t unix_seconds, std::tm* out)
+{
+    std::time_t t = static_cast<std::time_t>(unix_seconds);
+    if (static_cast<int64_t>(t) != unix_seconds)
+        return false;
+#ifdef _WIN32
+    return localtime_s(out, &t) == 0;
+#else
+    return localtime_r(&t, out) != nullptr;
+#endif
+}
+
+}  // namespace
+
+int64_t ticks_to_unix(int64_t ticks)
+{
+    // Rounded down, also before 1970.
+    int64_t s = ticks / TICKS_PER_SECOND;
+    if (ticks % TICKS_PER_SECOND < 0)
+        --s;
+    return s - EPOCH_GAP;
+}
+
+int64_t unix_to_ticks(int64_t seconds)
+{
+    return (seconds + EPOCH_GAP) * TICKS_PER_SECOND;
+}
+
+std::string error_text(int err)
+{
+    std::string text;
+    {
+        MutexLock hold(strerror_lock());
+        const char* s = std::strerror(err);
+        text = s ? s : "Unknown error";
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+std::string ctime_text(int64_t unix_seconds)
+{
+    // English names whatever the locale, as the C library's ctime prints them.
+    static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::tm tm{};
+    // A time the runtime cannot convert gives an empty text, never a made-up date.
+    if (!local_time(unix_seconds, &tm) || tm.tm_wday < 0 || tm.tm_wday > 6 || tm.tm_mon < 0 ||
+        tm.tm_mon > 11)
+        return std::string();
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s %s %02d %02d:%02d:%02d %4d", days[tm.tm_wday],
+                  months[tm.tm_mon], tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                  tm.tm_year + 1900);
+    return buf;
+}

@@ -1,2 +1,526 @@
-// Placeholder until the real implementation lands.
+// The platform layer on Linux and other POSIX systems: POSIX calls stand in
+// for the Windows file, thread and drive calls.
 #include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+// ---------------------------------------------------------------- times
+
+constexpr int64_t EPOCH_GAP = 11644473600LL;   // seconds from 1601 to 1970
+constexpr int64_t TICKS_PER_SECOND = 10000000LL;
+
+int64_t to_ticks(int64_t sec, int64_t nsec)
+{
+    return (sec + EPOCH_GAP) * TICKS_PER_SECOND + nsec / 100;
+}
+
+timespec to_timespec(int64_t ticks)
+{
+    int64_t sec = ticks / TICKS_PER_SECOND;
+    int64_t rest = ticks % TICKS_PER_SECOND;
+    if (rest < 0) {
+        rest += TICKS_PER_SECOND;
+        --sec;
+    }
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(sec - EPOCH_GAP);
+    ts.tv_nsec = static_cast<long>(rest * 100);
+    return ts;
+}
+
+// ---------------------------------------------------------------- status
+
+void fill_from_stat(const struct stat& s, FileStatus* st)
+{
+    st->is_file = S_ISREG(s.st_mode);
+    st->is_directory = S_ISDIR(s.st_mode);
+    st->size = static_cast<uint64_t>(s.st_size);
+    st->times.access = to_ticks(s.st_atim.tv_sec, s.st_atim.tv_nsec);
+    st->times.write = to_ticks(s.st_mtim.tv_sec, s.st_mtim.tv_nsec);
+    st->times.creation = to_ticks(s.st_ctim.tv_sec, s.st_ctim.tv_nsec);
+}
+
+#ifdef STATX_BTIME
+void fill_from_statx(const struct statx& s, FileStatus* st)
+{
+    st->is_file = S_ISREG(s.stx_mode);
+    st->is_directory = S_ISDIR(s.stx_mode);
+    st->size = s.stx_size;
+    st->times.access = to_ticks(s.stx_atime.tv_sec, s.stx_atime.tv_nsec);
+    st->times.write = to_ticks(s.stx_mtime.tv_sec, s.stx_mtime.tv_nsec);
+    // The birth time where the file system keeps one, else the status change.
+    const statx_timestamp& c = (s.stx_mask & STATX_BTIME) ? s.stx_btime : s.stx_ctime;
+    st->times.creation = to_ticks(c.tv_sec, c.tv_nsec);
+}
+#endif
+
+// Status of `name` relative to the directory `dirfd` (AT_FDCWD for a plain
+// path), following symbolic links as stat does; with an empty name and
+// AT_EMPTY_PATH in `flags`, the status of the open file `dirfd` itself.
+bool status_at(int dirfd, const char* name, int flags, FileStatus* st)
+{
+    *st = FileStatus();
+#ifdef STATX_BTIME
+    struct statx sx;
+    if (statx(dirfd, name, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+        fill_from_statx(sx, st);
+        return true;
+    }
+    if (errno != ENOSYS)
+        return false;
+#endif
+    struct stat s;
+    if (fstatat(dirfd, name, &s, flags) != 0)
+        return false;
+    fill_from_stat(s, st);
+    return true;
+}
+
+// ---------------------------------------------------------------- listing
+
+class PosixListing : public DirListing {
+public:
+    explicit PosixListing(DIR* d) : dir_(d) {}
+    ~PosixListing() override { closedir(dir_); }
+    PosixListing(const PosixListing&) = delete;
+    PosixListing& operator=(const PosixListing&) = delete;
+
+    const char* next() override
+    {
+        dirent* e = readdir(dir_);
+        name_ = e ? e->d_name : nullptr;
+        return name_;
+    }
+
+    // Asked on the listing's own descriptor, so the answer is about the
+    // entry of this directory even if a parent was renamed meanwhile.
+    bool entry_status(const char*, FileStatus* st) override
+    {
+        if (!name_) {
+            *st = FileStatus();
+            return false;
+        }
+        return status_at(dirfd(dir_), name_, 0, st);
+    }
+
+private:
+    DIR* dir_;
+    const char* name_ = nullptr;
+};
+
+// ---------------------------------------------------------------- handles
+
+// Reading times needs no access to the data: O_PATH never touches it and
+// never blocks on a FIFO put in a file's place.
+#ifdef O_PATH
+constexpr int READ_TIMES_FLAGS = O_PATH | O_CLOEXEC;
+#else
+constexpr int READ_TIMES_FLAGS = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+#endif
+
+// File handles carry the descriptor plus one, so descriptor 0 is not null.
+FileHandle fd_handle(int fd) { return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1); }
+int handle_fd(FileHandle h) { return static_cast<int>(reinterpret_cast<intptr_t>(h) - 1); }
+
+int close_checked(int fd)
+{
+    if (close(fd) == 0 || errno == EINTR)
+        return 0;
+    return errno;
+}
+
+// Writes all `n` bytes; 0 or the error number.
+int write_all(int fd, const char* p, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = write(fd, p, n);
+        if (w < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (w == 0)
+            return EIO;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+    return 0;
+}
+
+// Copies every byte of `in` to `out`; 0 or the error number.
+int copy_bytes(int in, int out)
+{
+    static const size_t BUF = 1 << 16;
+    char* buf = static_cast<char*>(std::malloc(BUF));
+    if (!buf)
+        return ENOMEM;
+    int err = 0;
+    for (;;) {
+        ssize_t r = read(in, buf, BUF);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            err = errno;
+        if (r <= 0)
+            break;
+        err = write_all(out, buf, static_cast<size_t>(r));
+        if (err)
+            break;
+    }
+    std::free(buf);
+    return err;
+}
+
+// Opens a copy's source: a regular file only (a FIFO or device put in a
+// file's place must not hang or feed the copy forever).
+int open_source(const char* from, int* fd, mode_t* mode)
+{
+    *fd = open(from, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (*fd < 0)
+        return errno;
+    struct stat s;
+    int err = 0;
+    if (fstat(*fd, &s) != 0)
+        err = errno;
+    else if (!S_ISREG(s.st_mode))
+        err = S_ISDIR(s.st_mode) ? EISDIR : EINVAL;
+    if (err) {
+        close(*fd);
+        return err;
+    }
+    *mode = s.st_mode & 0777;
+    return 0;
+}
+
+// ---------------------------------------------------------------- threads
+
+struct PosixThread {
+    pthread_t thread{};
+    ThreadProc proc = nullptr;
+    void* arg = nullptr;
+    pthread_mutex_t lock{};
+    pthread_cond_t ended{};
+    bool done = false;
+    bool closed = false;   // the handle was closed while the thread still ran
+};
+
+void free_thread(PosixThread* t)
+{
+    pthread_cond_destroy(&t->ended);
+    pthread_mutex_destroy(&t->lock);
+    delete t;
+}
+
+void* thread_main(void* p)
+{
+    auto* t = static_cast<PosixThread*>(p);
+    t->proc(t->arg);
+    pthread_mutex_lock(&t->lock);
+    t->done = true;
+    bool orphan = t->closed;
+    pthread_cond_broadcast(&t->ended);
+    pthread_mutex_unlock(&t->lock);
+    if (orphan)
+        free_thread(t);   // detached: nobody else holds the record
+    return nullptr;
+}
+
+bool init_condvar(pthread_cond_t* c)
+{
+    pthread_condattr_t a;
+    if (pthread_condattr_init(&a) != 0)
+        return false;
+    pthread_condattr_setclock(&a, CLOCK_MONOTONIC);
+    bool ok = pthread_cond_init(c, &a) == 0;
+    pthread_condattr_destroy(&a);
+    return ok;
+}
+
+timespec deadline_after(unsigned ms)
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    ts.tv_sec += ms / 1000;
+    ts.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+    if (ts.tv_nsec >= 1000000000L) {
+        ts.tv_nsec -= 1000000000L;
+        ++ts.tv_sec;
+    }
+    return ts;
+}
+
+// Deep walks keep one listing open per directory level: allow as many open
+// files as the system lets this process have.
+void raise_open_file_limit()
+{
+    rlimit r{};
+    if (getrlimit(RLIMIT_NOFILE, &r) == 0 && r.rlim_cur < r.rlim_max) {
+        r.rlim_cur = r.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &r);
+    }
+}
+
+bool same_name_nocase(const char* entry, const char* name, size_t len)
+{
+    for (size_t i = 0; i < len; ++i) {
+        unsigned char a = static_cast<unsigned char>(entry[i]);
+        unsigned char b = static_cast<unsigned char>(name[i]);
+        if (a >= 'a' && a <= 'z')
+            a = static_cast<unsigned char>(a - 'a' + 'A');
+        if (b >= 'a' && b <= 'z')
+            b = static_cast<unsigned char>(b - 'a' + 'A');
+        if (a != b || a == 0)
+            return false;
+    }
+    return entry[len] == '=';
+}
+
+// ---------------------------------------------------------------- platform
+
+class PosixPlatform : public Platform {
+public:
+    PosixPlatform() { raise_open_file_limit(); }
+
+    bool stat(const char* path, FileStatus* st) override { return path && status_at(AT_FDCWD, path, 0, st); }
+
+    std::unique_ptr<DirListing> open_dir(const char* path) override
+    {
+        DIR* d = opendir(path);
+        if (!d)
+            return nullptr;
+        return std::unique_ptr<DirListing>(new PosixListing(d));
+    }
+
+    FileId identity(const char* path) override
+    {
+        FileId id;
+        struct stat s;
+        if (::stat(path, &s) != 0)
+            return id;
+        id.volume = static_cast<uint64_t>(s.st_dev);
+        id.index = static_cast<uint64_t>(s.st_ino);
+        id.known = true;
+        return id;
+    }
+
+    int create_directory(const char* path) override { return mkdir(path, 0777) == 0 ? 0 : errno; }
+
+    FILE* create_new_file(const char* path, int* err) override
+    {
+        int fd = open(path, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            *err = errno;
+            return nullptr;
+        }
+        FILE* f = fdopen(fd, "wb");
+        if (!f) {
+            *err = errno;
+            close(fd);
+            unlink(path);   // made by this call a moment ago, still empty
+            return nullptr;
+        }
+        *err = 0;
+        return f;
+    }
+
+    int copy_file_new(const char* from, const char* to) override
+    {
+        int in = -1;
+        mode_t mode = 0;
+        int err = open_source(from, &in, &mode);
+        if (err)
+            return err;
+        int out = open(to, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+        if (out < 0) {
+            err = errno;
+            close(in);
+            return err;   // nothing of ours to remove: the name may belong to another file
+        }
+        err = copy_bytes(in, out);
+        int cerr = close_checked(out);
+        if (!err)
+            err = cerr;
+        close(in);
+        if (err)
+            unlink(to);   // created exclusively above: only our partial copy is removed
+        return err;
+    }
+
+    int delete_file(const char* path) override { return unlink(path) == 0 ? 0 : errno; }
+
+    FileHandle open_for_times(const char* path, bool for_write, int* err) override
+    {
+        int fd = for_write ? open(path, O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)
+                           : open(path, READ_TIMES_FLAGS);
+        // Setting times needs ownership, not write permission: a read-only
+        // copy of a read-only file still gets its times through a read handle.
+        if (fd < 0 && for_write && errno == EACCES)
+            fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        if (fd < 0) {
+            *err = errno;
+            return nullptr;
+        }
+        *err = 0;
+        return fd_handle(fd);
+    }
+
+    bool get_file_times(FileHandle h, FileTimes* t) override
+    {
+        FileStatus st;
+        if (!h || !status_at(handle_fd(h), "", AT_EMPTY_PATH, &st))
+            return false;
+        *t = st.times;
+        return true;
+    }
+
+    // The creation time cannot be set on Linux; access and write times are.
+    bool set_file_times(FileHandle h, const FileTimes& t) override
+    {
+        if (!h)
+            return false;
+        timespec ts[2] = {to_timespec(t.access), to_timespec(t.write)};
+        return futimens(handle_fd(h), ts) == 0;
+    }
+
+    void close_handle(FileHandle h) override
+    {
+        if (h)
+            close(handle_fd(h));
+    }
+
+    // An exact match wins over one that differs only in letter case (Linux
+    // may hold both PATH and Path); otherwise the first match in the block.
+    std::string get_env(const char* name) override
+    {
+        if (!name || !*name)
+            return std::string();
+        if (const char* exact = getenv(name))
+            return exact;
+        size_t len = std::strlen(name);
+        for (char** e = environ; e && *e; ++e) {
+            if (same_name_nocase(*e, name, len))
+                return *e + len + 1;
+        }
+        return std::string();
+    }
+
+    int64_t now() override { return static_cast<int64_t>(time(nullptr)); }
+
+    ThreadHandle start_thread(ThreadProc proc, void* arg) override
+    {
+        auto* t = new PosixThread;
+        t->proc = proc;
+        t->arg = arg;
+        if (pthread_mutex_init(&t->lock, nullptr) != 0) {
+            delete t;
+            return nullptr;
+        }
+        if (!init_condvar(&t->ended)) {
+            pthread_mutex_destroy(&t->lock);
+            delete t;
+            return nullptr;
+        }
+        if (pthread_create(&t->thread, nullptr, thread_main, t) != 0) {
+            free_thread(t);
+            return nullptr;
+        }
+        return t;
+    }
+
+    bool wait_thread(ThreadHandle h, unsigned ms) override
+    {
+        auto* t = static_cast<PosixThread*>(h);
+        timespec deadline = deadline_after(ms);
+        pthread_mutex_lock(&t->lock);
+        while (!t->done) {
+            if (pthread_cond_timedwait(&t->ended, &t->lock, &deadline) == ETIMEDOUT)
+                break;
+        }
+        bool done = t->done;
+        pthread_mutex_unlock(&t->lock);
+        return done;
+    }
+
+    // Closing the handle of a running thread lets it run on, as on Windows;
+    // the thread then frees its own record when it ends.
+    void close_thread(ThreadHandle h) override
+    {
+        auto* t = static_cast<PosixThread*>(h);
+        if (!t)
+            return;
+        pthread_t thread = t->thread;
+        pthread_mutex_lock(&t->lock);
+        bool done = t->done;
+        t->closed = !done;
+        pthread_mutex_unlock(&t->lock);
+        if (done) {
+            pthread_join(thread, nullptr);
+            free_thread(t);
+        } else {
+            pthread_detach(thread);
+        }
+    }
+
+    void sleep_ms(unsigned ms) override
+    {
+        timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+        while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+        }
+    }
+
+    // No drive letters here: the chooser lists mount points instead.
+    uint32_t logical_drives() override { return 0; }
+
+    int drive_type(const char* root) override
+    {
+        FileStatus st;
+        if (!root || !stat(root, &st) || !st.is_directory)
+            return DRIVE_KIND_NO_ROOT_DIR;
+        return DRIVE_KIND_FIXED;
+    }
+
+    bool volume_available(const char* root) override
+    {
+        FileStatus st;
+        return root && stat(root, &st) && st.is_directory && access(root, R_OK | X_OK) == 0;
+    }
+};
+
+}  // namespace
+
+Platform& system_platform()
+{
+    static PosixPlatform platform;
+    return platform;
+}
+
+// ---------------------------------------------------------------- Mutex
+
+Mutex::Mutex() : impl_(new pthread_mutex_t)
+{
+    pthread_mutex_init(static_cast<pthread_mutex_t*>(impl_), nullptr);
+}
+
+Mutex::~Mutex()
+{
+    pthread_mutex_destroy(static_cast<pthread_mutex_t*>(impl_));
+    delete static_cast<pthread_mutex_t*>(impl_);
+}
+
+void Mutex::lock() { pthread_mutex_lock(static_cast<pthread_mutex_t*>(impl_)); }
+
+void Mutex::unlock() { pthread_mutex_unlock(static_cast<pthread_mutex_t*>(impl_)); }
