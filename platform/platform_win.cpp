@@ -1,2 +1,384 @@
-// Placeholder until the real implementation lands.
+// The platform layer on Windows: the Win32 file, thread and drive calls.
 #include "platform/platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+// ---------------------------------------------------------------- errors
+
+// The C runtime's error number for a Win32 error code.
+int errno_from(DWORD code)
+{
+    switch (code) {
+    case ERROR_SUCCESS:
+        return 0;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+        return ENOENT;
+    case ERROR_DIRECTORY:
+        return ENOTDIR;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_CURRENT_DIRECTORY:
+    case ERROR_NETWORK_ACCESS_DENIED:
+        return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return ENOMEM;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return EMFILE;
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_BUFFER_OVERFLOW:
+        return ENAMETOOLONG;
+    case ERROR_DIR_NOT_EMPTY:
+        return ENOTEMPTY;
+    case ERROR_NOT_SAME_DEVICE:
+        return EXDEV;
+    case ERROR_INVALID_PARAMETER:
+        return EINVAL;
+    default:
+        return EIO;
+    }
+}
+
+int last_errno() { return errno_from(GetLastError()); }
+
+// ---------------------------------------------------------------- times
+
+int64_t ticks_of(const FILETIME& ft)
+{
+    return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+}
+
+FILETIME filetime_of(int64_t ticks)
+{
+    FILETIME ft;
+    uint64_t u = static_cast<uint64_t>(ticks);
+    ft.dwLowDateTime = static_cast<DWORD>(u & 0xffffffffu);
+    ft.dwHighDateTime = static_cast<DWORD>(u >> 32);
+    return ft;
+}
+
+void fill_status(DWORD attr, DWORD size_high, DWORD size_low, const FILETIME& c, const FILETIME& a,
+                 const FILETIME& w, FileStatus* st)
+{
+    st->is_directory = (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    st->is_file = !st->is_directory && (attr & FILE_ATTRIBUTE_DEVICE) == 0;
+    st->size = (static_cast<uint64_t>(size_high) << 32) | size_low;
+    st->times.creation = ticks_of(c);
+    st->times.access = ticks_of(a);
+    st->times.write = ticks_of(w);
+}
+
+// ---------------------------------------------------------------- listing
+
+// Every entry, hidden and system ones included, in the order the file
+// system gives them; the status comes from the find data itself.
+class WinListing : public DirListing {
+public:
+    WinListing(HANDLE h, const WIN32_FIND_DATAA& first) : find_(h), data_(first) {}
+    WinListing() = default;   // a drive root with no entries at all
+    ~WinListing() override
+    {
+        if (find_ != INVALID_HANDLE_VALUE)
+            FindClose(find_);
+    }
+    WinListing(const WinListing&) = delete;
+    WinListing& operator=(const WinListing&) = delete;
+
+    const char* next() override
+    {
+        valid_ = false;
+        if (find_ == INVALID_HANDLE_VALUE)
+            return nullptr;
+        if (!first_ && !FindNextFileA(find_, &data_))
+            return nullptr;
+        first_ = false;
+        valid_ = true;
+        return data_.cFileName;
+    }
+
+    bool entry_status(const char*, FileStatus* st) override
+    {
+        *st = FileStatus();
+        if (!valid_)
+            return false;
+        fill_status(data_.dwFileAttributes, data_.nFileSizeHigh, data_.nFileSizeLow, data_.ftCreationTime,
+                    data_.ftLastAccessTime, data_.ftLastWriteTime, st);
+        return true;
+    }
+
+private:
+    HANDLE find_ = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAA data_{};
+    bool first_ = true;
+    bool valid_ = false;
+};
+
+// The search pattern for every entry of `path`: "path\*".
+std::string all_entries(const char* path)
+{
+    std::string s(path);
+    if (!s.empty() && s.back() != '\\' && s.back() != '/' && s.back() != ':')
+        s += '\\';
+    return s + '*';
+}
+
+// ---------------------------------------------------------------- threads
+
+struct ThreadStart {
+    ThreadProc proc;
+    void* arg;
+};
+
+DWORD WINAPI thread_main(LPVOID p)
+{
+    ThreadStart start = *static_cast<ThreadStart*>(p);
+    delete static_cast<ThreadStart*>(p);
+    return start.proc(start.arg);
+}
+
+// Volume queries on an empty floppy or CD drive must answer "no" rather
+// than put a system dialog in front of the user.
+class NoCriticalErrorBoxes {
+public:
+    NoCriticalErrorBoxes() : old_(SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX)) {}
+    ~NoCriticalErrorBoxes() { SetErrorMode(old_); }
+
+private:
+    UINT old_;
+};
+
+// ---------------------------------------------------------------- platform
+
+class WinPlatform : public Platform {
+public:
+    bool stat(const char* path, FileStatus* st) override
+    {
+        *st = FileStatus();
+        WIN32_FILE_ATTRIBUTE_DATA d;
+        if (!path || !GetFileAttributesExA(path, GetFileExInfoStandard, &d)) {
+            errno = last_errno();
+            return false;
+        }
+        fill_status(d.dwFileAttributes, d.nFileSizeHigh, d.nFileSizeLow, d.ftCreationTime, d.ftLastAccessTime,
+                     d.ftLastWriteTime, st);
+        return true;
+    }
+
+    std::unique_ptr<DirListing> open_dir(const char* path) override
+    {
+        WIN32_FIND_DATAA first;
+        HANDLE h = FindFirstFileA(all_entries(path).c_str(), &first);
+        if (h != INVALID_HANDLE_VALUE)
+            return std::unique_ptr<DirListing>(new WinListing(h, first));
+        // An empty drive root has not even "." and "..": an empty listing,
+        // as long as the path really is a directory.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+            DWORD attr = GetFileAttributesA(path);
+            if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
+                return std::unique_ptr<DirListing>(new WinListing());
+        }
+        return nullptr;
+    }
+
+    FileId identity(const char* path) override
+    {
+        FileId id;
+        HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return id;
+        BY_HANDLE_FILE_INFORMATION info;
+        if (GetFileInformationByHandle(h, &info)) {
+            id.volume = info.dwVolumeSerialNumber;
+            id.index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+            id.known = true;
+        }
+        CloseHandle(h);
+        return id;
+    }
+
+    int create_directory(const char* path) override { return CreateDirectoryA(path, nullptr) ? 0 : last_errno(); }
+
+    FILE* create_new_file(const char* path, int* err) override
+    {
+        HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            *err = last_errno();
+            return nullptr;
+        }
+        int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
+        if (fd < 0) {
+            *err = EMFILE;
+            CloseHandle(h);
+            DeleteFileA(path);   // made by this call a moment ago, still empty
+            return nullptr;
+        }
+        FILE* f = _fdopen(fd, "wb");
+        if (!f) {
+            *err = errno ? errno : EMFILE;
+            _close(fd);
+            DeleteFileA(path);
+            return nullptr;
+        }
+        *err = 0;
+        return f;
+    }
+
+    // CopyFileA removes its own partial target when a copy breaks off; a
+    // target that existed before is never touched.
+    int copy_file_new(const char* from, const char* to) override
+    {
+        return CopyFileA(from, to, TRUE) ? 0 : last_errno();
+    }
+
+    int delete_file(const char* path) override { return DeleteFileA(path) ? 0 : last_errno(); }
+
+    // Reading times needs no data access; setting them needs only the right
+    // to write attributes, which a read-only file (and so a copy of one)
+    // still grants.
+    FileHandle open_for_times(const char* path, bool for_write, int* err) override
+    {
+        DWORD access = for_write ? FILE_WRITE_ATTRIBUTES : 0;
+        DWORD share = for_write ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        HANDLE h = CreateFileA(path, access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            *err = last_errno();
+            return nullptr;
+        }
+        *err = 0;
+        return h;
+    }
+
+    bool get_file_times(FileHandle h, FileTimes* t) override
+    {
+        FILETIME c, a, w;
+        if (!h || !GetFileTime(static_cast<HANDLE>(h), &c, &a, &w))
+            return false;
+        t->creation = ticks_of(c);
+        t->access = ticks_of(a);
+        t->write = ticks_of(w);
+        return true;
+    }
+
+    bool set_file_times(FileHandle h, const FileTimes& t) override
+    {
+        FILETIME c = filetime_of(t.creation), a = filetime_of(t.access), w = filetime_of(t.write);
+        return h && SetFileTime(static_cast<HANDLE>(h), &c, &a, &w);
+    }
+
+    void close_handle(FileHandle h) override
+    {
+        if (h)
+            CloseHandle(static_cast<HANDLE>(h));
+    }
+
+    // The system matches environment names without regard to letter case.
+    std::string get_env(const char* name) override
+    {
+        std::vector<char> buf(256);
+        for (;;) {
+            DWORD n = GetEnvironmentVariableA(name, buf.data(), static_cast<DWORD>(buf.size()));
+            if (n == 0)
+                return std::string();
+            if (n < buf.size())
+                return std::string(buf.data(), n);
+            buf.resize(n);
+        }
+    }
+
+    int64_t now() override { return static_cast<int64_t>(time(nullptr)); }
+
+    ThreadHandle start_thread(ThreadProc proc, void* arg) override
+    {
+        auto* start = new ThreadStart{proc, arg};
+        HANDLE h = CreateThread(nullptr, 0, thread_main, start, 0, nullptr);
+        if (!h)
+            delete start;
+        return h;
+    }
+
+    bool wait_thread(ThreadHandle h, unsigned ms) override
+    {
+        return WaitForSingleObject(static_cast<HANDLE>(h), ms) == WAIT_OBJECT_0;
+    }
+
+    void close_thread(ThreadHandle h) override
+    {
+        if (h)
+            CloseHandle(static_cast<HANDLE>(h));
+    }
+
+    void sleep_ms(unsigned ms) override { Sleep(ms); }
+
+    uint32_t logical_drives() override { return GetLogicalDrives(); }
+
+    int drive_type(const char* root) override
+    {
+        switch (GetDriveTypeA(root)) {
+        case DRIVE_REMOVABLE: return DRIVE_KIND_REMOVABLE;
+        case DRIVE_FIXED: return DRIVE_KIND_FIXED;
+        case DRIVE_REMOTE: return DRIVE_KIND_REMOTE;
+        case DRIVE_CDROM: return DRIVE_KIND_CDROM;
+        case DRIVE_RAMDISK: return DRIVE_KIND_RAMDISK;
+        case DRIVE_NO_ROOT_DIR: return DRIVE_KIND_NO_ROOT_DIR;
+        default: return DRIVE_KIND_UNKNOWN;
+        }
+    }
+
+    bool volume_available(const char* root) override
+    {
+        NoCriticalErrorBoxes quiet;
+        char label[128];
+        DWORD max_component = 0, flags = 0;
+        return GetVolumeInformationA(root, label, sizeof label, nullptr, &max_component, &flags, nullptr, 0) != 0;
+    }
+};
+
+}  // namespace
+
+Platform& system_platform()
+{
+    static WinPlatform platform;
+    return platform;
+}
+
+// ---------------------------------------------------------------- Mutex
+
+Mutex::Mutex() : impl_(new CRITICAL_SECTION)
+{
+    InitializeCriticalSection(static_cast<CRITICAL_SECTION*>(impl_));
+}
+
+Mutex::~Mutex()
+{
+    DeleteCriticalSection(static_cast<CRITICAL_SECTION*>(impl_));
+    delete static_cast<CRITICAL_SECTION*>(impl_);
+}
+
+void Mutex::lock() { EnterCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
+
+void Mutex::unlock() { LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
