@@ -299,6 +299,8 @@ public:
     // The system matches environment names without regard to letter case.
     std::string get_env(const char* name) override
     {
+        if (!name || !*name)
+            return std::string();
         std::vector<char> buf(256);
         for (;;) {
             DWORD n = GetEnvironmentVariableA(name, buf.data(), static_cast<DWORD>(buf.size()));
