@@ -1,5 +1,136 @@
-// Placeholder until the real implementation lands.
+// The chosen scan roots in dlist: never two equal roots (letter case
+// ignored), never a root inside another.
 #include "ui/roots.h"
-AddRootResult add_root(ScanState&, const char*) { return ROOT_NO_MEMORY; }
-bool drop_roots_below(ScanState&, const char*) { return false; }
-bool remove_root(ScanState&, const char*) { return false; }
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+unsigned char fold(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+}
+
+// The first n bytes of a and b agree, ASCII letter case ignored.
+bool same_prefix(const char* a, const char* b, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) {
+        if (fold(static_cast<unsigned char>(a[i])) != fold(static_cast<unsigned char>(b[i])))
+            return false;
+        if (!a[i])
+            return true;
+    }
+    return true;
+}
+
+bool ends_with_sep(const char* s)
+{
+    size_t len = strlen(s);
+    return len > 0 && s[len - 1] == PATH_SEP;
+}
+
+// `path` lies below `root`: it begins with the root followed by the
+// separator. A root that already ends with the separator ("/", or a drive
+// root kept as "C:\") is not given a second one.
+//
+// Letter case is ignored here as in the duplicate test and in the dropping
+// of sub-roots: on a system whose file names ignore case, C:\Data and
+// C:\DATA\OLD are the same tree, and letting both be roots would collect
+// every file below C:\DATA\OLD twice, so that a delete run would take a file
+// for an older copy of itself.
+bool is_below(const char* path, const char* root)
+{
+    size_t len = strlen(root);
+    if (!same_prefix(path, root, len))
+        return false;
+    if (ends_with_sep(root))
+        return path[len] != '\0';
+    return path[len] == PATH_SEP;
+}
+
+void free_root(Dnode* d)
+{
+    free(d->dname);
+    free(d);
+}
+
+Dnode* find_root(ScanState& st, bool (*test)(const char*, const char*), const char* path)
+{
+    for (Node* n = st.dlist.head; n && n->next; n = n->next) {
+        Dnode* d = reinterpret_cast<Dnode*>(n);
+        if (test(path, d->dname))
+            return d;
+    }
+    return nullptr;
+}
+
+bool equal_ignoring_case(const char* path, const char* dname)
+{
+    return same_name(path, dname, 1);
+}
+
+}  // namespace
+
+// An empty path names nothing and is refused without a message.
+AddRootResult add_root(ScanState& st, const char* path)
+{
+    if (!path || !*path)
+        return ROOT_REFUSED;
+    if (find_root(st, equal_ignoring_case, path))
+        return ROOT_ALREADY_CHOSEN;
+    if (find_root(st, is_below, path)) {
+        st.ui->Complain(COMPLAIN_ERROR, "twinex", path, "Not added to chosen list.",
+                        "It is a subdirectory of existing choice.");
+        return ROOT_REFUSED;
+    }
+    Dnode* d = static_cast<Dnode*>(calloc(1, sizeof(Dnode)));
+    char* name = makestring(path);
+    if (!d || !name) {
+        st.ui->Complain(COMPLAIN_ERROR, "twinex", "Can't add to chosen list", path, "Maybe not enough memory.");
+        free(d);
+        free(name);
+        return ROOT_NO_MEMORY;
+    }
+    d->dname = name;
+    d->numfiles = 0;
+    bool dropped = drop_roots_below(st, path);
+    if (dropped)
+        st.ui->Complain(COMPLAIN_ERROR, "twinex", "Subdirectories of", path, "have been removed from chosen list.");
+    AddTailNode(&st.dlist, &d->node);
+    return dropped ? ROOT_ADDED_REPLACING : ROOT_ADDED;
+}
+
+bool drop_roots_below(ScanState& st, const char* parent)
+{
+    if (!parent || !*parent)
+        return false;
+    bool dropped = false;
+    Node* n = st.dlist.head;
+    while (n && n->next) {
+        Node* next = n->next;
+        Dnode* d = reinterpret_cast<Dnode*>(n);
+        if (is_below(d->dname, parent)) {
+            RemoveNode(n);
+            free_root(d);
+            dropped = true;
+        }
+        n = next;
+    }
+    return dropped;
+}
+
+bool remove_root(ScanState& st, const char* dname)
+{
+    if (!dname)
+        return false;
+    for (Node* n = st.dlist.head; n && n->next; n = n->next) {
+        Dnode* d = reinterpret_cast<Dnode*>(n);
+        if (strcmp(d->dname, dname) == 0) {
+            RemoveNode(n);
+            free_root(d);
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,4 +1,97 @@
-// Placeholder until the real implementation lands.
+// The SCAN command up to the confirmation: the output directory, the
+// pattern, the option flags and the action summary.
 #include "ui/scan_setup.h"
-PrepareResult scan_prepare(ScanState&, ScanChoices&, Feedback&) { return PREPARE_CANCELLED; }
-const char* action_summary(const ScanState&) { return ""; }
+
+#include <cstdlib>
+
+namespace {
+
+constexpr size_t PATTERN_MAX = PATH_BUF - 1;  // the PATTERNS box is read into a 2048-byte buffer
+
+// Fills outputname from the OUTPUT box or, when that is empty, from the
+// first root if the user agrees; anything but PREPARE_GO ends the command.
+PrepareResult choose_output(ScanState& st, ScanChoices& c, Feedback& ask)
+{
+    if (!c.output.empty()) {
+        st.outputname = c.output;
+        return PREPARE_GO;
+    }
+    Node* first = FirstNode(&st.dlist);
+    if (!first) {
+        ask.Complain(COMPLAIN_NOTICE, "twinex", "NOTHING TO SCAN", nullptr, nullptr);
+        return PREPARE_NOTHING;
+    }
+    const char* d = reinterpret_cast<Dnode*>(first)->dname;
+    if (!ask.Complain(COMPLAIN_OKCANCEL, "twinex", "NO OUTPUT CHOSEN", "Do you want to use:-", d))
+        return PREPARE_CANCELLED;
+    st.outputname = d;
+    c.output = d;
+    return PREPARE_GO;
+}
+
+// A pattern that cannot be kept must not turn into no pattern at all: the
+// scan would then act on every file instead of the chosen ones.
+bool take_pattern(ScanState& st, const ScanChoices& c, Feedback& ask)
+{
+    free(st.pattern);
+    st.pattern = nullptr;
+    std::string text = c.patterns.substr(0, PATTERN_MAX);
+    if (text.empty() || text[0] == '\0')
+        return true;
+    st.pattern = makestring(text.c_str());
+    if (st.pattern)
+        return true;
+    ask.Complain(COMPLAIN_ERROR, "twinex", "Can't keep the pattern.", "Maybe not enough memory.", nullptr);
+    return false;
+}
+
+void set_flags(ScanState& st, const ScanChoices& c)
+{
+    st.r_flag = c.crlf;
+    st.i_flag = c.case_insensitive;
+    st.t_flag = c.datestamps;
+    st.m_flag = c.move;
+    if (st.m_flag) {
+        // A move saves every file and asks nothing, whatever the
+        // sub-options show.
+        st.dom_flag = 1;
+        st.request_flag = 0;
+        st.save_flag = 1;
+    } else if (c.del) {
+        st.dom_flag = -1;
+        st.request_flag = c.request;
+        st.save_flag = c.save;
+    } else {
+        st.dom_flag = 1;  // request_flag and save_flag keep their values
+    }
+}
+
+}  // namespace
+
+PrepareResult scan_prepare(ScanState& st, ScanChoices& c, Feedback& ask)
+{
+    st.abort_flag = 0;
+    PrepareResult r = choose_output(st, c, ask);
+    if (r != PREPARE_GO)
+        return r;
+    if (!take_pattern(st, c, ask))
+        return PREPARE_CANCELLED;
+    set_flags(st, c);
+    if (!ask.Complain(COMPLAIN_OKCANCEL, "twinex", action_summary(st), "ARE YOU SURE?", nullptr))
+        return PREPARE_CANCELLED;
+    st.numfiles = 0;
+    st.numdups = 0;
+    st.numdeleted = 0;
+    st.numpats = 0;
+    return PREPARE_GO;
+}
+
+const char* action_summary(const ScanState& st)
+{
+    if (st.m_flag)
+        return "MOVING TWINEX to SINKHOLE";
+    if (st.dom_flag == -1)
+        return st.save_flag ? "DELETING OLD MODIFIED,  SAVING deleted files in SINKHOLE"
+                            : "DELETING OLD MODIFIED without Saving";
+    return "LISTING TWINEX ONLY";
+}
