@@ -6,6 +6,7 @@
 #include <string>
 
 #include "report/tfile.h"
+#include "tests/support/fault_platform.h"
 #include "tests/support/stub_platform.h"
 
 namespace fs = std::filesystem;
@@ -171,6 +172,40 @@ TEST(UniqueNamesOnDisk, NameTakenAfterTheTestIsNotOverwritten)
     EXPECT_EQ(std::string(got), dir.prefix() + "002.txt");
     EXPECT_EQ(read_all(dir.path / "twinfiles000.txt"), "first");
     EXPECT_EQ(read_all(dir.path / "twinfiles001.txt"), "second");
+}
+
+// The file appears just after its name was tested and before it is opened.
+TEST(UniqueNamesOnDisk, NameAppearingBeforeTheOpenIsKept)
+{
+    TempDir dir;
+    FaultPlatform sys(system_platform());
+    sys.before(FaultOp::CreateNewFile, 1, [&] { write_file(dir.path / "twinfiles000.txt", "intruder"); });
+    FILE* fp = nullptr;
+    char* got = tfile(sys, dir.prefix().c_str(), ".txt", &fp, 3);
+    ASSERT_NE(got, nullptr);
+    ASSERT_NE(fp, nullptr);
+    fclose(fp);
+    EXPECT_EQ(std::string(got), dir.prefix() + "001.txt");
+    EXPECT_EQ(read_all(dir.path / "twinfiles000.txt"), "intruder");
+    EXPECT_EQ(sys.calls(FaultOp::CreateNewFile), 2);
+}
+
+// Any failure to create a candidate moves on to the next number.
+TEST(UniqueNamesOnDisk, FailedCreationTriesTheNextNumber)
+{
+    TempDir dir;
+    FaultPlatform sys(system_platform());
+    sys.fail(FaultOp::CreateDirectory, 1, EACCES);
+    sys.fail(FaultOp::CreateNewFile, 1, ENOSPC, 2);
+    char* d = tdir(sys, dir.prefix().c_str(), ".sinkhole", 3);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(std::string(d), dir.prefix() + "001.sinkhole");
+    FILE* fp = nullptr;
+    char* f = tfile(sys, dir.prefix().c_str(), ".txt", &fp, 3);
+    ASSERT_NE(f, nullptr);
+    ASSERT_NE(fp, nullptr);
+    fclose(fp);
+    EXPECT_EQ(std::string(f), dir.prefix() + "002.txt");
 }
 
 TEST(UniqueNamesOnDisk, MissingParentOpensNothing)
