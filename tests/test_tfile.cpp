@@ -125,14 +125,6 @@ void write_file(const fs::path& p, const std::string& text)
     out << text;
 }
 
-// Believes every name is free; files are really created on disk.
-struct BlindPlatform : StubPlatform {
-    FILE* create_new_file(const char* path, int* err) override
-    {
-        return system_platform().create_new_file(path, err);
-    }
-};
-
 }  // namespace
 
 TEST(UniqueNamesOnDisk, StreamIsANewEmptyFile)
@@ -154,24 +146,6 @@ TEST(UniqueNamesOnDisk, StreamIsANewEmptyFile)
     char* d = tdir(sys, dir.prefix().c_str(), ".sinkhole", 3);
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(fs::is_directory(dir.path / "twinfiles000.sinkhole"));
-}
-
-// A name that turns up between the existence test and the open is never
-// overwritten: the search goes on to the next number.
-TEST(UniqueNamesOnDisk, NameTakenAfterTheTestIsNotOverwritten)
-{
-    TempDir dir;
-    write_file(dir.path / "twinfiles000.txt", "first");
-    write_file(dir.path / "twinfiles001.txt", "second");
-    BlindPlatform sys;
-    FILE* fp = nullptr;
-    char* got = tfile(sys, dir.prefix().c_str(), ".txt", &fp, 3);
-    ASSERT_NE(got, nullptr);
-    ASSERT_NE(fp, nullptr);
-    fclose(fp);
-    EXPECT_EQ(std::string(got), dir.prefix() + "002.txt");
-    EXPECT_EQ(read_all(dir.path / "twinfiles000.txt"), "first");
-    EXPECT_EQ(read_all(dir.path / "twinfiles001.txt"), "second");
 }
 
 // The file appears just after its name was tested and before it is opened.
