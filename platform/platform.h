@@ -5,6 +5,7 @@
 // a fault-injecting layer in between.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -137,3 +138,15 @@ public:
 private:
     Mutex& m_;
 };
+
+// --- console programs (platform/console_*.cpp) ----------------------------
+// From now on the first Ctrl-C (or Ctrl-Break) sets *flag to 1; a second one
+// ends the program the usual way, so a scan stuck at a question can still be
+// left.
+void console_catch_interrupt(std::atomic<int>* flag);
+// True when the stream is an interactive terminal (a console on Windows).
+bool console_is_terminal(FILE* f);
+// `path` made absolute against the current directory, with "." and ".."
+// steps resolved as text; empty when it cannot be made. On Windows a bare
+// drive "C:" (or "C:\") stands for that drive's root.
+std::string console_full_path(const char* path);

@@ -1,2 +1,24 @@
-// Placeholder until the real implementation lands.
-int main() { return 0; }
+// twinex-cli: runs a whole scan from the terminal.
+#include <atomic>
+#include <cstdio>
+
+#include "ui/cli_run.h"
+
+namespace {
+std::atomic<int> interrupted{0};
+}
+
+int main(int argc, char** argv)
+{
+    CliStreams io;
+    io.in = stdin;
+    io.out = stdout;
+    io.err = stderr;
+    io.status_line = console_is_terminal(stderr);
+    io.echo_answers = !console_is_terminal(stdin);
+    io.interrupt = &interrupted;
+    io.catch_interrupt = true;
+    int status = cli_run(argc, argv, system_platform(), io);
+    std::fflush(stdout);
+    return status;
+}

@@ -1,0 +1,70 @@
+// The console's way of speaking to the user: messages go to the error
+// stream, one line each, prefixed by the caption; questions are asked there
+// too and answered by one line of input; the seventeen progress fields are
+// kept as texts that the console thread reads back for its status line.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "platform/platform.h"
+#include "ui/feedback.h"
+
+using FieldTexts = std::array<std::string, PF_COUNT>;
+
+class ConsoleFeedback : public Feedback {
+public:
+    // `in` answers the questions; messages, questions and the status line go
+    // to `err`. With `echo_answers` (input that is not typed at a terminal)
+    // each answer read is shown after its question.
+    ConsoleFeedback(FILE* in, FILE* err, bool echo_answers = false);
+
+    int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override;
+    void set_field(int index, const char* text) override;
+    void end_program() override;
+    // Shows a question as answered OK without reading an answer.
+    void show_answered(const char* title, const char* msg1, const char* msg2, const char* msg3);
+
+    // A copy of the progress fields as they are now.
+    FieldTexts fields() const;
+    // True once a fatal error asked the program to end.
+    bool ended() const { return ended_.load(); }
+
+    // The live status line: drawn over itself, skipped while a question
+    // waits for its answer, and wiped by clear_status.
+    void draw_status(int width);
+    void clear_status();
+
+private:
+    void wipe_status_locked();
+    void print_locked(const std::string& line);
+    static std::string box_line(const char* title, const char* msg1, const char* msg2, const char* msg3);
+
+    FILE* in_;
+    FILE* err_;
+    bool echo_;
+    mutable Mutex fields_mutex_;   // held only to copy texts
+    FieldTexts fields_;
+    Mutex output_mutex_;           // one writer on `err_` at a time
+    Mutex question_mutex_;         // one question at a time
+    bool asking_ = false;          // under output_mutex_
+    size_t status_len_ = 0;        // under output_mutex_: width of the drawn status line
+    std::atomic<bool> ended_{false};
+};
+
+// The lines of a box joined into one console line: "/a/b - Not added to
+// chosen list. It is a subdirectory of existing choice."
+std::string join_box_lines(const char* msg1, const char* msg2, const char* msg3);
+
+// Control bytes (a line break in a file name, say) written as visible
+// escapes, so that a name cannot break or forge a console line.
+std::string visible_text(const std::string& s);
+
+// True when an answer line means OK: it starts with y or Y, or is "ok".
+bool answer_is_yes(const char* line);
+
+// The status line made from the progress fields, at most `width` bytes:
+// "COLLECTING: 1200  PROCESSING: 14  WRITTEN: 3".
+std::string status_text(const FieldTexts& f, int width);
