@@ -1,5 +1,478 @@
-// Placeholder until the real implementation lands.
+// The matcher: a backtracking recursion of small handlers that pass the name
+// and pattern positions to each other by reference, together with the depth
+// of open sets (`sbrackets`) and groups (`cbrackets`) and the error code.
+//
+// Meanings settled here beyond the plain language:
+// - A set inside a set adds its members to the enclosing set: '[[ab]c]' is
+//   '[abc]'. A set inside a group is one element of the group: one of its
+//   members, then the group's remaining elements. Either way every member
+//   carries the match on through the whole rest of the pattern (closing the
+//   groups and sets around it as they end), and the first member with which
+//   the rest matches wins. No such pattern raises a code while matching.
+// - A `-` followed by `]`, `\`, `(` or `[` does not make a range: the
+//   character before it, the `-` itself and what follows are members of
+//   their own ('[a-]' holds `a` and `-`; '[a-(bc)]' holds `a`, `-` and the
+//   group). Every other `-` between two members makes a range.
+// - Counters are put back whenever a handler gives up: a failed set leaves
+//   both as they were on entry, a failed star too, and a failed group leaves
+//   only its own raise of `cbrackets` for the set handler to take back. So a
+//   failure tried earlier under a star never changes a later attempt.
+// - The case flag belongs to the call, not to the module, so two threads
+//   may match at once.
 #include "match/match.h"
-const char* const pattern_errTXT[11] = {"OK"};
-int pattern_error(const char*, uint32_t* e) { *e = 0; return 0; }
-int match(const char*, const char*, int, const char*, uint32_t* e) { *e = 0; return 0; }
+#include "match/match_internal.h"
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// Failures remembered for one rest of the pattern: with both counters zero,
+// trying that rest from any name position at or after `fails_from` fails.
+struct StarRow {
+    const char* p;
+    const char* fails_from;  // null: nothing known yet
+};
+
+constexpr int STAR_ROWS = 32;  // further rests run unremembered
+
+struct Matcher {
+    Matcher(const char* e, int i, uint32_t* err, bool r) : end(e), i_flag(i), p_error(err), remember(r) {}
+    const char* end;  // limit inside the name, or null
+    int i_flag;
+    uint32_t* p_error;
+    bool remember;
+    int32_t sbrackets = 0;
+    int32_t cbrackets = 0;
+    unsigned long long entries = 0;
+    int nrows = 0;
+    StarRow rows[STAR_ROWS];  // the first `nrows` are in use
+};
+
+int do_match(Matcher& m, const char** s_ptr, const char** p_ptr);
+int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr);
+int sbracket(Matcher& m, const char** s_ptr, const char** p_ptr);
+int cbracket(Matcher& m, const char** s_ptr, const char** p_ptr);
+
+int raise_error(Matcher& m, uint32_t code)
+{
+    *m.p_error = code;
+    return 0;
+}
+
+// Folds only a..z onto A..Z, whatever the C runtime's locale says.
+inline unsigned char upper(unsigned char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
+}
+
+inline int match_a_char(const Matcher& m, char pc, char sc)
+{
+    const unsigned char a = static_cast<unsigned char>(pc), b = static_cast<unsigned char>(sc);
+    return m.i_flag ? upper(a) == upper(b) : a == b;
+}
+
+inline int matched(const char* p, const char* s, const char* end)
+{
+    return *p == '\0' && (end != nullptr || *s == '\0');
+}
+
+inline int at_end(const char* p, const char* s, const char* end)
+{
+    return *p == '\0' || (end != nullptr && s >= end) || *s == '\0';
+}
+
+inline bool is_meta(char c)
+{
+    return c == '*' || c == '[' || c == ']' || c == '(' || c == ')' || c == '?' || c == '\\';
+}
+
+int find_char(const Matcher& m, const char** p_ptr, const char** s_ptr)
+{
+    const char c = **p_ptr;
+    if (c == '\0' || is_meta(c) || **s_ptr == '\0' || !match_a_char(m, c, **s_ptr)) return 0;
+    ++*p_ptr;
+    ++*s_ptr;
+    return 1;
+}
+
+int literal_char(Matcher& m, const char* p, const char* s)
+{
+    if (at_end(p + 1, s, m.end)) return p[1] == '\0' ? raise_error(m, 1) : 0;
+    return match_a_char(m, p[1], *s);
+}
+
+// Bytes order as signed 8-bit values in ranges.
+inline int signed_value(char c)
+{
+    const int v = static_cast<unsigned char>(c);
+    return v < 128 ? v : v - 256;
+}
+
+// Whether some character from `a` to `b` (either order) equals `x` under the
+// case rule: `x` itself or, with the flag set, its other-case letter.
+int in_range(const Matcher& m, char a, char b, char x)
+{
+    int lo = signed_value(a), hi = signed_value(b);
+    if (lo > hi) std::swap(lo, hi);
+    auto inside = [lo, hi](int v) { return v >= lo && v <= hi; };
+    if (inside(signed_value(x))) return 1;
+    if (!m.i_flag) return 0;
+    if (x >= 'a' && x <= 'z') return inside(x - ('a' - 'A'));
+    if (x >= 'A' && x <= 'Z') return inside(x + ('a' - 'A'));
+    return 0;
+}
+
+// Steps past the bracket that closes the current level of `end_bracket`'s
+// kind and lowers its counter.
+int to_end_bracket(Matcher& m, const char** p_ptr, char end_bracket, int32_t* brackets)
+{
+    char open;
+    uint32_t missing;
+    if (end_bracket == ')') {
+        open = '(';
+        missing = 5;
+    } else if (end_bracket == ']') {
+        open = '[';
+        missing = 2;
+    } else {
+        return raise_error(m, 10);
+    }
+    const char* p = *p_ptr;
+    for (int numbrackets = 1; numbrackets > 0;) {
+        if (*p == '\0') return raise_error(m, missing);
+        if (*p == '\\') {
+            if (p[1] == '\0') return raise_error(m, missing);
+            p += 2;
+            continue;
+        }
+        if (*p == open) ++numbrackets;
+        if (*p == end_bracket) --numbrackets;
+        ++p;
+    }
+    --*brackets;
+    *p_ptr = p;
+    return 1;
+}
+
+// 1 when the innermost bracket around `p` is a set (its `]` comes before
+// any `)` or the end of the pattern).
+int inside_set(const char* p)
+{
+    for (int depth = 0;; ++p) {
+        switch (*p) {
+        case '\0': return 0;
+        case '\\':
+            if (p[1] == '\0') return 0;
+            ++p;
+            break;
+        case '[':
+        case '(': ++depth; break;
+        case ']':
+        case ')':
+            if (depth == 0) return *p == ']';
+            --depth;
+            break;
+        default: break;
+        }
+    }
+}
+
+// Steps past the end of the set around `p`, and of every set that directly
+// holds it, since their members were tried as one list.
+int leave_set(Matcher& m, const char** p_ptr)
+{
+    do {
+        if (!to_end_bracket(m, p_ptr, ']', &m.sbrackets)) return 0;
+    } while (m.sbrackets > 0 && inside_set(*p_ptr));
+    return 1;
+}
+
+// The whole pattern has matched: both positions go to their ends.
+int finish(const Matcher& m, const char** s_ptr, const char** p_ptr)
+{
+    *p_ptr += std::strlen(*p_ptr);
+    *s_ptr = m.end != nullptr ? m.end : *s_ptr + std::strlen(*s_ptr);
+    return 1;
+}
+
+// Matches everything from the positions on. A group whose end is met is
+// closed and the match goes on after the set that holds it.
+int carry_on(Matcher& m, const char** s_ptr, const char** p_ptr)
+{
+    for (;;) {
+        if (!do_match(m, s_ptr, p_ptr)) return 0;
+        if (**p_ptr != ')') return 1;
+        ++*p_ptr;
+        --m.cbrackets;
+        if (!leave_set(m, p_ptr)) return 0;
+    }
+}
+
+StarRow* star_row(Matcher& m, const char* p)
+{
+    if (!m.remember || m.sbrackets != 0 || m.cbrackets != 0) return nullptr;
+    for (int k = 0; k < m.nrows; ++k) {
+        if (m.rows[k].p == p) return &m.rows[k];
+    }
+    if (m.nrows == STAR_ROWS) return nullptr;
+    m.rows[m.nrows] = StarRow{p, nullptr};
+    return &m.rows[m.nrows++];
+}
+
+int do_match(Matcher& m, const char** s_ptr, const char** p_ptr)
+{
+    ++m.entries;
+    const char* s = *s_ptr;
+    const char* p = *p_ptr;
+    for (;;) {
+        if (at_end(p, s, m.end)) {
+            if (matched(p, s, m.end)) {
+                *s_ptr = s;
+                *p_ptr = p;
+                return 1;
+            }
+            if (*p == '\0') return 0;
+        }
+        switch (*p) {
+        case '?':
+            if (at_end(p, s, m.end)) return 0;
+            ++s;
+            ++p;
+            break;
+        case '*': ++p; return any_chars(m, &s, &p);
+        case '[':
+            if (!sbracket(m, &s, &p)) return 0;
+            break;
+        case '\\':
+            if (!literal_char(m, p, s)) return 0;
+            p += 2;
+            ++s;
+            break;
+        case ')':
+            if (m.cbrackets == 0) return raise_error(m, 8);
+            *s_ptr = s;
+            *p_ptr = p;
+            return 1;
+        case '(': return raise_error(m, 7);
+        case ']': return raise_error(m, 9);
+        default:
+            if (!find_char(m, &p, &s)) return 0;
+        }
+        if (*m.p_error != 0) return 0;
+    }
+}
+
+// The rest of a group has matched up to `*p_ptr` (on its `)`): close the
+// group and step past its set. 2 when nothing follows to be matched.
+int close_group(Matcher& m, const char** p_ptr)
+{
+    ++*p_ptr;
+    if (m.cbrackets == 0) return raise_error(m, 5);
+    --m.cbrackets;
+    if (m.sbrackets == 0) return 2;
+    return leave_set(m, p_ptr);
+}
+
+// A run of any characters, shortest first, then the rest. A star inside a
+// group runs on past the group's end until the pattern after its set
+// matches; the rest is never tried at the end of the name.
+int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr)
+{
+    ++m.entries;
+    const char* p = *p_ptr;
+    while (*p == '*') ++p;
+    *p_ptr = p;
+    if (*p == '\0') {
+        *s_ptr = m.end != nullptr ? m.end : *s_ptr + std::strlen(*s_ptr);
+        return 1;
+    }
+    const int32_t sb_entry = m.sbrackets, cb_entry = m.cbrackets;
+    const char* s = *s_ptr;
+    StarRow* row = star_row(m, p);
+    const char* from = s;  // first position of the failures seen under `row`
+    while (*s != '\0') {
+        if (row != nullptr && row->fails_from != nullptr && s >= row->fails_from) break;
+        const char* ms = s;
+        const char* mp = p;
+        if (do_match(m, &ms, &mp)) {
+            if (*mp != ')') return 1;
+            const int closed = close_group(m, &mp);
+            if (closed != 1) return closed == 2;
+            s = ms;
+            p = mp;
+            row = star_row(m, p);
+            from = s;
+            continue;
+        }
+        if (*m.p_error != 0) return 0;
+        if (m.sbrackets != 0 || m.cbrackets != 0) row = nullptr;
+        ++s;
+    }
+    if (row != nullptr) row->fails_from = from;
+    m.sbrackets = sb_entry;
+    m.cbrackets = cb_entry;
+    return 0;
+}
+
+// A member has matched the name up to `s`; `p` is still inside its set.
+int member_rest(Matcher& m, const char* s, const char* p)
+{
+    if (!leave_set(m, &p)) return 0;
+    return carry_on(m, &s, &p);
+}
+
+int member_star(Matcher& m, const char* s, const char* p)
+{
+    if (!leave_set(m, &p)) return 0;
+    return any_chars(m, &s, &p);
+}
+
+int member_group(Matcher& m, const char* s, const char* p, const char** next)
+{
+    const char* gs = s;
+    const char* gp = p;
+    if (cbracket(m, &gs, &gp)) return 1;
+    if (*m.p_error != 0) return 0;
+    ++p;
+    if (!to_end_bracket(m, &p, ')', &m.cbrackets)) return 0;
+    *next = p;
+    return 0;
+}
+
+// An ordinary character or a range. A range that fails leaves its own `-`
+// and its upper end to be tried as the next members.
+int member_char(Matcher& m, const char* s, const char* p, const char** next)
+{
+    const char* p_save = p;
+    const char after = p[2];
+    bool found;
+    if (p[1] == '-' && after != ']' && after != '\\' && after != '(' && after != '[') {
+        if (after == '\0') return raise_error(m, 4);
+        found = in_range(m, p[0], after, *s);
+        if (found) {
+            p += 2;
+            p_save += 2;
+        }
+    } else {
+        found = match_a_char(m, *p, *s);
+    }
+    *next = p_save + 1;
+    return found && member_rest(m, s + 1, p);
+}
+
+// Tries the member at `p` against the name at `s`: 1 when the whole pattern
+// has matched through it, else 0 with the next member's place in *next.
+int try_member(Matcher& m, const char* s, const char* p, const char** next)
+{
+    switch (*p) {
+    case '?': *next = p + 1; return member_rest(m, s + 1, p);
+    case '\\': *next = p + 2; return literal_char(m, p, s) && member_rest(m, s + 1, p + 2);
+    case '*': *next = p + 1; return member_star(m, s, p);
+    case '(': return member_group(m, s, p, next);
+    case ')': return raise_error(m, 6);
+    default: return member_char(m, s, p, next);
+    }
+}
+
+int sbracket(Matcher& m, const char** s_ptr, const char** p_ptr)
+{
+    ++m.entries;
+    const int32_t sb_entry = m.sbrackets, cb_entry = m.cbrackets;
+    ++m.sbrackets;
+    const char* s = *s_ptr;
+    const char* p = *p_ptr + 1;
+    int inner = 0;  // sets opened inside this one, their members being ours
+    for (;;) {
+        if (*p == ']') {
+            if (inner == 0) break;
+            --inner;
+            --m.sbrackets;
+            ++p;
+            continue;
+        }
+        if (*p == '\0') return raise_error(m, 2);
+        if (at_end(p, s, m.end)) break;  // a set needs a name character
+        if (*p == '[') {
+            ++inner;
+            ++m.sbrackets;
+            ++p;
+            continue;
+        }
+        const int32_t sb_member = m.sbrackets, cb_member = m.cbrackets;
+        const char* next = p;
+        if (try_member(m, s, p, &next)) return finish(m, s_ptr, p_ptr);
+        if (*m.p_error != 0) return 0;
+        m.sbrackets = sb_member;
+        m.cbrackets = cb_member;
+        p = next;
+    }
+    m.sbrackets = sb_entry;
+    m.cbrackets = cb_entry;
+    return 0;
+}
+
+// The elements of a group, each needing a name character, then the pattern
+// after the group's set. A star or an inner set carries the match on itself.
+int cbracket(Matcher& m, const char** s_ptr, const char** p_ptr)
+{
+    ++m.entries;
+    const int32_t cb_save = ++m.cbrackets, sb_save = m.sbrackets;
+    const char* s = *s_ptr;
+    const char* p = *p_ptr + 1;
+    int ok = 1;
+    while (ok && *p != ')') {
+        if (*p == '\0') return raise_error(m, 5);
+        if (at_end(p, s, m.end)) break;
+        switch (*p) {
+        case '(': return raise_error(m, 7);
+        case ']': return raise_error(m, 5);
+        case '?': ++s; ++p; break;
+        case '\\':
+            ok = literal_char(m, p, s);
+            if (ok) {
+                p += 2;
+                ++s;
+            }
+            break;
+        case '*':
+            ++p;
+            if (any_chars(m, &s, &p)) return finish(m, s_ptr, p_ptr);
+            ok = 0;
+            break;
+        case '[':
+            if (sbracket(m, &s, &p)) return finish(m, s_ptr, p_ptr);
+            ok = 0;
+            break;
+        default: ok = find_char(m, &p, &s);
+        }
+    }
+    if (ok && *p == ')') {
+        ++p;
+        --m.cbrackets;
+        if (leave_set(m, &p) && carry_on(m, &s, &p)) return finish(m, s_ptr, p_ptr);
+    }
+    if (*m.p_error != 0) return 0;
+    m.sbrackets = sb_save;
+    m.cbrackets = cb_save;
+    return 0;
+}
+
+}  // namespace
+
+int match_run(const char* s, const char* p, int i, const char* end, uint32_t* p_error,
+              MatchRun* run)
+{
+    run->entries = 0;
+    if (pattern_error(p, p_error)) return 0;
+    Matcher m(end, i, p_error, run->remember);
+    const int result = do_match(m, &s, &p);
+    run->entries = m.entries;
+    return result;
+}
+
+int match(const char* s, const char* p, int i, const char* end, uint32_t* p_error)
+{
+    MatchRun run;
+    return match_run(s, p, i, end, p_error, &run);
+}
