@@ -2,7 +2,7 @@
 //
 //   twinex-gen-tree DIR FILES [--long] [--seed N]
 //
-// About half of the files have a name of their own; the others share their
+// About 60% of the files have a name of their own; the others share their
 // name with 1 to 49 more files (small groups are the most common). Files
 // lie in directories 3 to 8 levels below DIR. With --long, directory and
 // file names are long and hold non-ASCII bytes (UTF-8 and single bytes of
@@ -108,15 +108,15 @@ bool make_dirs(Platform& sys, const std::string& root, long count, Rng& r, bool 
     return true;
 }
 
-// Group sizes: half of the files alone, the rest in groups of 2 to 50 (and
-// no larger than the number of directories).
+// Group sizes: most names alone, the rest in groups of 2 to 50, small ones
+// the most common (and none larger than the number of directories).
 std::vector<int> group_sizes(long files, int most, Rng& r)
 {
     std::vector<int> sizes;
     long left = files;
     while (left > 0) {
         int k = 1;
-        if (r.below(2)) {
+        if (r.below(100) >= 95) {   // about 60% of the files end up alone
             double u = r.unit();
             k = 2 + (int)(48 * u * u * u);
         }
