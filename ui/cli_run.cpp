@@ -21,7 +21,7 @@ const char* const cli_usage_text =
     "      --ask             with --delete: ask before each deletion\n"
     "      --save            with --delete: save deleted files in the sinkhole\n"
     "  -y, --yes             answer OK to \"NO OUTPUT CHOSEN\" and \"ARE YOU SURE?\"\n"
-    "  -q, --quiet           no progress display\n"
+    "  -q, --quiet           no progress display (and --yes answers silently)\n"
     "  -h, --help            this text;  --version  the version\n"
     "Exit status: 0 report finished, 1 cancelled or stopped, 2 usage error or\n"
     "nothing to scan, 3 fatal error.\n";
@@ -161,22 +161,24 @@ bool is_separator(char c)
     return c == PATH_SEP || c == '/';
 }
 
-// Answers the two scan-start questions with OK, showing them as answered;
-// everything else goes to the console as usual.
+// Answers the two scan-start questions with OK, showing them as answered
+// unless quiet; everything else goes to the console as usual.
 class YesFeedback : public Feedback {
 public:
-    explicit YesFeedback(ConsoleFeedback& console) : console_(console) {}
+    YesFeedback(ConsoleFeedback& console, bool quiet) : console_(console), quiet_(quiet) {}
     int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override
     {
         if (n != COMPLAIN_OKCANCEL && n != COMPLAIN_RETRYCANCEL)
             return console_.Complain(n, title, msg1, msg2, msg3);
-        console_.show_answered(title, msg1, msg2, msg3);
+        if (!quiet_)
+            console_.show_answered(title, msg1, msg2, msg3);
         return 1;
     }
     void set_field(int index, const char* text) override { console_.set_field(index, text); }
     void end_program() override { console_.end_program(); }
 private:
     ConsoleFeedback& console_;
+    bool quiet_;
 };
 
 int terminal_width(Platform& sys)
@@ -220,10 +222,12 @@ bool run_scan_thread(ScanState& st, ConsoleFeedback& fb, const CliStreams& io, b
     }
     ThreadHandle thread = st.hThread;   // Scan may clear hThread when it stops early
     int width = terminal_width(*st.sys);
-    while (!st.sys->wait_thread(thread, 100)) {
+    // Ctrl-C is passed on within a tenth of a second; the status line is
+    // redrawn about three times a second.
+    for (unsigned tick = 0; !st.sys->wait_thread(thread, 100); ++tick) {
         if (io.interrupt && io.interrupt->load())
             st.abort_flag = 1;
-        if (show_status)
+        if (show_status && tick % 3 == 0)
             fb.draw_status(width);
     }
     st.sys->close_thread(thread);
@@ -267,7 +271,7 @@ int run_parsed(CliOptions& o, Platform& sys, const CliStreams& io)
         cleanup(st);
         return CLI_USAGE;
     }
-    YesFeedback yes(fb);
+    YesFeedback yes(fb, o.quiet);
     Feedback& ask = o.yes ? static_cast<Feedback&>(yes) : static_cast<Feedback&>(fb);
     PrepareResult prepared = scan_prepare(st, o.choices, ask);
     int status = prepared == PREPARE_NOTHING ? CLI_USAGE : CLI_STOPPED;
