@@ -1,4 +1,303 @@
-// Placeholder until the real implementation lands.
+// Directory collection: walks one root depth-first, counts every regular
+// file, keeps those whose names fit the pattern, and links a record for each
+// into flist so that equal names stand together, the newest first.
+//
+// The walk keeps its own stack of open listings instead of recursing, so no
+// depth of the file system can exhaust the scan thread's stack. All levels
+// share one path buffer: each level knows where its directory part ends.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/name_index.h"
 #include "engine/scan.h"
-void get_names(ScanState&, const char*, Dnode*) {}
-const char* is_protected(const ScanState&, const char*) { return nullptr; }
+#include "match/match.h"
+
+namespace {
+
+// The files-seen count is shown after every this many files, and exactly
+// when a root is done.
+constexpr int32_t COUNT_STRIDE = 256;
+
+struct Level {
+    DirListing* dir;   // owned
+    size_t pos;        // length of this directory's path, separator included
+    FileId id;         // identity of this directory
+};
+
+struct Walk {
+    ScanState& st;
+    Dnode* dnode;
+    NameIndex* index;
+    char dirname[PATH_BUF];
+    Level* levels = nullptr;
+    size_t depth = 0;
+    size_t room = 0;
+    bool stopped = false;   // abort, pattern error or no memory: leave at once
+
+    Walk(ScanState& s, Dnode* d, NameIndex* ix) : st(s), dnode(d), index(ix) { dirname[0] = 0; }
+};
+
+void show_count(ScanState& st)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%ld", long(st.numfiles));
+    st.ui->set_field(PF_COLLECT_COUNT, text);
+}
+
+void free_index(NameIndex* ix)
+{
+    NameIndex::destroy(ix);
+}
+
+// The scan's index, made on the first root; null when memory is short.
+NameIndex* scan_index(ScanState& st)
+{
+    if (!st.index) {
+        st.index = NameIndex::create(st.i_flag);
+        st.index_free = free_index;
+    }
+    return st.index;
+}
+
+void out_of_memory(Walk& w)
+{
+    w.stopped = true;
+    quit_error(w.st, "OUT OF MEMORY");
+}
+
+// Opens the directory whose path is in dirname up to `pos` and makes it the
+// deepest level. A directory that cannot be opened is skipped silently.
+void enter_directory(Walk& w, size_t pos, const FileId& id)
+{
+    std::unique_ptr<DirListing> dir = w.st.sys->open_dir(w.dirname);
+    if (!dir)
+        return;
+    if (w.depth == w.room) {
+        size_t room = w.room ? w.room * 2 : 16;
+        Level* more = static_cast<Level*>(realloc(w.levels, room * sizeof(Level)));
+        if (!more) {
+            out_of_memory(w);
+            return;
+        }
+        w.levels = more;
+        w.room = room;
+    }
+    w.levels[w.depth++] = Level{dir.release(), pos, id};
+}
+
+void leave_directory(Walk& w)
+{
+    delete w.levels[--w.depth].dir;
+}
+
+// True when the directory is one of those on the current path: entering it
+// again would walk in a circle.
+bool on_current_path(const Walk& w, const FileId& id)
+{
+    for (size_t i = 0; i < w.depth; ++i)
+        if (w.levels[i].id == id)
+            return true;
+    return false;
+}
+
+// A path that does not fit the buffer is skipped, never cut; the first one
+// of the scan is shown to the user.
+void skip_long_path(Walk& w, size_t pos, const char* name)
+{
+    if (w.index->long_path_warned)
+        return;
+    w.index->long_path_warned = true;
+    std::string path(w.dirname, pos);
+    path += name;
+    w.st.ui->Complain(COMPLAIN_ERROR, "twinex", "WARNING: Path too long, not scanned", path.c_str(),
+                      "Other paths too long are skipped without a message.");
+}
+
+void pattern_failure(Walk& w, uint32_t code)
+{
+    char text[512];
+    const char* what = code < 11 ? pattern_errTXT[code] : "";
+    snprintf(text, sizeof text, "PATTERN ERROR: %s", what ? what : "");
+    w.st.ui->Complain(COMPLAIN_ERROR, "twinex", text, "aborting...", nullptr);
+    w.st.abort_flag = 1;
+    w.stopped = true;
+    cleanup(w.st);   // also releases the index and the roots, dnode included
+}
+
+// Links a new record into flist. The group's first record is the newest
+// file of the name; of equal times the one met last leads. A newcomer that
+// is not newer goes directly after the first record. Times are compared at
+// full resolution, so of two copies saved within the same second the later
+// one leads.
+void link_record(ScanState& st, NameIndex::Slot* slot, uint32_t h, Fnode* f)
+{
+    Fnode* first = slot->first;
+    if (!first) {
+        AddTailNode(&st.flist, &f->node);
+        st.index->claim(slot, h, f);
+        return;
+    }
+    if (st.dom_flag && !(first->mtime > f->mtime)) {
+        InsertNodeBefore(&f->node, &first->node);
+        slot->first = f;
+        return;
+    }
+    InsertNodeAfter(&f->node, &first->node);
+}
+
+Fnode* make_record(const char* path, size_t pos, const FileStatus& fs)
+{
+    Fnode* f = static_cast<Fnode*>(malloc(sizeof(Fnode)));
+    if (!f)
+        return nullptr;
+    f->pathname = makestring(path);
+    if (!f->pathname) {
+        free(f);
+        return nullptr;
+    }
+    f->node.next = f->node.prev = nullptr;
+    f->fname = f->pathname + pos;
+    f->num = 0;
+    f->time_known = true;
+    f->mtime = fs.times.write;
+    return f;
+}
+
+// A regular file: counted, tested against the pattern, collected.
+void take_file(Walk& w, size_t pos, const FileStatus& fs)
+{
+    ScanState& st = w.st;
+    const char* name = w.dirname + pos;
+    ++st.numfiles;
+    ++w.dnode->numfiles;
+    if (st.numfiles % COUNT_STRIDE == 0)
+        show_count(st);
+    if (st.pattern) {
+        uint32_t p_error = 0;
+        if (!match(name, st.pattern, st.i_flag, nullptr, &p_error)) {
+            if (p_error)
+                pattern_failure(w, p_error);
+            return;
+        }
+        ++st.numpats;
+    }
+    Fnode* f = make_record(w.dirname, pos, fs);
+    if (!f || !w.index->reserve_one()) {
+        if (f) {
+            free(f->pathname);
+            free(f);
+        }
+        out_of_memory(w);
+        return;
+    }
+    if (st.abort_flag) {   // the record is dropped, never half linked
+        free(f->pathname);
+        free(f);
+        w.stopped = true;
+        return;
+    }
+    uint32_t h = NameIndex::hash(f->fname, w.index->i_flag());
+    link_record(st, w.index->find(f->fname, h), h, f);
+}
+
+// A sub-directory: entered unless it lies on the current path already or
+// its entries could not have a path that fits.
+void take_directory(Walk& w, size_t pos, size_t len)
+{
+    if (pos + len + 2 > size_t(PATH_BUF)) {
+        skip_long_path(w, pos, w.dirname + pos);
+        return;
+    }
+    FileId id = w.st.sys->identity(w.dirname);
+    if (on_current_path(w, id))
+        return;
+    w.dirname[pos + len] = PATH_SEP;
+    w.dirname[pos + len + 1] = 0;
+    enter_directory(w, pos + len + 1, id);
+}
+
+bool is_dot_entry(const char* name)
+{
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+// One step of the walk: the next entry of the deepest directory.
+void step(Walk& w)
+{
+    Level& top = w.levels[w.depth - 1];
+    const char* name = top.dir->next();
+    if (!name) {
+        leave_directory(w);
+        return;
+    }
+    if (is_dot_entry(name))
+        return;
+    size_t pos = top.pos;
+    size_t len = strlen(name);
+    if (pos + len + 1 > size_t(PATH_BUF)) {
+        skip_long_path(w, pos, name);
+        return;
+    }
+    memcpy(w.dirname + pos, name, len + 1);
+    FileStatus fs;
+    if (!top.dir->entry_status(w.dirname, &fs))
+        return;
+    if (fs.is_file)
+        take_file(w, pos, fs);
+    else if (fs.is_directory)
+        take_directory(w, pos, len);
+}
+
+// Puts the root into the path buffer with one separator at its end.
+bool start_root(Walk& w, const char* dname)
+{
+    size_t len = strlen(dname);
+    bool has_sep = len > 0 && dname[len - 1] == PATH_SEP;
+    size_t pos = len + (has_sep ? 0 : 1);
+    if (pos + 2 > size_t(PATH_BUF)) {
+        skip_long_path(w, 0, dname);
+        return false;
+    }
+    memcpy(w.dirname, dname, len);
+    if (!has_sep)
+        w.dirname[len] = PATH_SEP;
+    w.dirname[pos] = 0;
+    enter_directory(w, pos, w.st.sys->identity(w.dirname));
+    return !w.stopped;
+}
+
+}  // namespace
+
+void get_names(ScanState& st, const char* dname, Dnode* dnode)
+{
+    if (!dname || st.abort_flag)
+        return;
+    NameIndex* index = scan_index(st);
+    if (!index) {
+        quit_error(st, "OUT OF MEMORY");
+        return;
+    }
+    Walk w(st, dnode, index);
+    if (start_root(w, dname)) {
+        while (w.depth > 0 && !w.stopped && !st.abort_flag)
+            step(w);
+    }
+    while (w.depth > 0)
+        leave_directory(w);
+    free(w.levels);
+    show_count(st);
+}
+
+const char* is_protected(const ScanState& st, const char* pathname)
+{
+    const std::string* dirs[] = {&st.windir, &st.systemroot, &st.programfiles};
+    const char* names[] = {windir_txt, systemroot_txt, programfiles_txt};
+    for (int i = 0; i < 3; ++i) {
+        const std::string& d = *dirs[i];
+        if (!d.empty() && strncmp(pathname, d.c_str(), d.size()) == 0)
+            return names[i];
+    }
+    return nullptr;
+}

@@ -1,3 +1,73 @@
-// Placeholder until the real implementation lands.
+// Same-name grouping: after collection every name stands together in flist,
+// its newest file first. This pass drops the names met only once, numbers
+// the members of each remaining group and counts the groups.
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/name_index.h"
 #include "engine/scan.h"
-void process_files(ScanState&) {}
+
+namespace {
+
+// The same-name count is shown after every this many groups, and exactly
+// at the end of the pass.
+constexpr int32_t COUNT_STRIDE = 64;
+
+void show_groups(ScanState& st)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%ld", long(st.numdups));
+    st.ui->set_field(PF_PROCESS_COUNT, text);
+}
+
+Fnode* as_file(Node* n)
+{
+    return (n && n->next) ? reinterpret_cast<Fnode*>(n) : nullptr;
+}
+
+// Numbers the followers of `first` that share its name; returns how many
+// there are, or -1 when the scan was aborted. `*after` gets the node after
+// the group.
+int32_t number_followers(ScanState& st, Fnode* first, Node** after)
+{
+    int32_t matches = 0;
+    *after = first->node.next;
+    for (Fnode* f = as_file(first->node.next); f; f = as_file(f->node.next)) {
+        if (st.abort_flag)
+            return -1;
+        if (!same_name(first->fname, f->fname, st.i_flag))
+            break;
+        f->num = ++matches;
+        *after = f->node.next;
+    }
+    return matches;
+}
+
+}  // namespace
+
+void process_files(ScanState& st)
+{
+    free_name_index(st);   // the groups are final; the index only served collection
+    bool shown = true;
+    for (Fnode* f = as_file(FirstNode(&st.flist)); f;) {
+        if (st.abort_flag)
+            break;
+        Node* after = nullptr;
+        int32_t matches = number_followers(st, f, &after);
+        if (matches < 0)
+            break;
+        if (matches > 0) {
+            ++st.numdups;
+            shown = st.numdups % COUNT_STRIDE == 0;
+            if (shown)
+                show_groups(st);
+        } else {
+            RemoveNode(&f->node);
+            free(f->pathname);
+            free(f);
+        }
+        f = as_file(after);
+    }
+    if (!shown)
+        show_groups(st);
+}

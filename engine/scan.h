@@ -18,4 +18,7 @@ void process_files(ScanState& st);
 unsigned Scan(void* param);
 
 // Starts the scan thread (hThread); false when it could not be started.
-bool start_scan_thread(ScanState& st);
+// The handle is also stored through `handle` when given: read it there, not
+// from hThread afterwards, since a scan that stops during collection clears
+// hThread and may do so before the caller looks.
+bool start_scan_thread(ScanState& st, ThreadHandle* handle = nullptr);

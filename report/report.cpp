@@ -1,3 +1,350 @@
-// Placeholder until the real implementation lands.
+// The report: a header describing the scan, one block per group of equal
+// names with the full path of every file (and, on request, its datestamps
+// and size), and for move and delete runs a closing block with the totals.
+// While it walks the groups the writer hands each file to the actions and
+// records their outcome in front of the path.
 #include "report/report.h"
-void output_names(ScanState&) {}
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/scan.h"
+#include "report/actions.h"
+#include "report/tfile.h"
+
+namespace {
+
+// The written-groups count is shown after every this many groups, and
+// exactly when the writer stops.
+constexpr long COUNT_STRIDE = 64;
+
+struct Writer {
+    ScanState& st;
+    FILE* fp;
+    const char* nl;
+    ActionRun run;
+    long groups = 0;
+
+    Writer(ScanState& s, FILE* f) : st(s), fp(f), nl(s.r_flag ? "\r\n" : "\n") {}
+};
+
+bool is_control(unsigned char c)
+{
+    return c < 0x20 || c == 0x7f;
+}
+
+// A control byte in a name could forge or break report lines: it is written
+// as \n, \r, \t or \xNN. All other bytes go out as they are.
+std::string visible(const char* text)
+{
+    std::string out;
+    static const char hex[] = "0123456789abcdef";
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        unsigned char c = *p;
+        if (!is_control(c))
+            out += char(c);
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+bool needs_escape(const char* text)
+{
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+        if (is_control(*p))
+            return true;
+    return false;
+}
+
+void put(Writer& w, const char* text)
+{
+    fwrite(text, 1, strlen(text), w.fp);
+}
+
+// A text that may hold a name; returns the number of bytes written.
+size_t put_name(Writer& w, const char* text)
+{
+    if (!needs_escape(text)) {
+        size_t len = strlen(text);
+        fwrite(text, 1, len, w.fp);
+        return len;
+    }
+    std::string v = visible(text);
+    fwrite(v.data(), 1, v.size(), w.fp);
+    return v.size();
+}
+
+void end_line(Writer& w)
+{
+    put(w, w.nl);
+}
+
+// A label and a value that may hold a name, as one line.
+void label_line(Writer& w, const char* label, const char* value)
+{
+    put(w, label);
+    put_name(w, value);
+    end_line(w);
+}
+
+void number_line(Writer& w, const char* label, long long value)
+{
+    char text[64];
+    snprintf(text, sizeof text, "%s%lld", label, value);
+    put(w, text);
+    end_line(w);
+}
+
+std::string date_text(int64_t ticks)
+{
+    return ctime_text(ticks_to_unix(ticks));
+}
+
+void show_written(Writer& w)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%ld", w.groups);
+    w.st.ui->set_field(PF_WRITTEN_COUNT, text);
+}
+
+const char* action_word(const Writer& w)
+{
+    return w.run.move ? "MOVED" : "DELETED";
+}
+
+void write_roots(Writer& w)
+{
+    put(w, "DIRECTORIES:    ");
+    bool first = true;
+    for (Node* n = FirstNode(&w.st.dlist); n && n->next; n = n->next) {
+        const Dnode* d = reinterpret_cast<const Dnode*>(n);
+        if (!first)
+            put(w, "                ");
+        first = false;
+        put_name(w, d->dname ? d->dname : "");
+        char text[64];
+        snprintf(text, sizeof text, " %ld filenames checked", long(d->numfiles));
+        put(w, text);
+        end_line(w);
+    }
+    if (first)   // no roots: the label's line still ends
+        end_line(w);
+}
+
+void write_header(Writer& w, int64_t now)
+{
+    ScanState& st = w.st;
+    label_line(w, "THIS FILE:      ", st.filename.c_str());
+    label_line(w, "CREATED BY:     ", banner_text());
+    label_line(w, "CREATION DATE:  ", ctime_text(now).c_str());
+    write_roots(w);
+    number_line(w, "TOTAL CHECKED:  ", st.numfiles);
+    if (st.pattern) {
+        label_line(w, "PATTERN:        ", st.pattern);
+        number_line(w, "MATCHING TOTAL: ", st.numpats);
+    }
+    number_line(w, "NUMBER FOUND:   ", st.numdups);
+    put(w, st.i_flag ? "CASE INSENSITIVE SEARCH" : "CASE SENSITIVE SEARCH");
+    if (w.run.del)
+        put(w, " and MARKING FILES DELETED BY THE \"DELETE\" OPTION");
+    else if (w.run.move)
+        put(w, " and MARKING FILES MOVED TO SINKHOLE");
+    end_line(w);
+    if (w.run.saving)
+        label_line(w, w.run.move ? "TWINEX moved to directory " : "DELETED FILES saved to directory ",
+                   st.sinkholename.c_str());
+    end_line(w);
+}
+
+// The text in front of a file's path.
+std::string outcome_text(const Writer& w, Outcome o)
+{
+    switch (o) {
+    case Outcome::Done:
+        return w.run.move ? "<< FILE MOVED >>" : "<< FILE DELETED >>";
+    case Outcome::NotDeleted:
+        return "<< NOT DELETED - " + w.run.why + " >>";
+    case Outcome::Refused:
+        return std::string("<< NOT ") + action_word(w) + " - " + w.run.why + " >>";
+    default:
+        return std::string();
+    }
+}
+
+void write_datestamps(Writer& w, bool known, const FileStatus& fs)
+{
+    if (!known) {
+        put(w, "<<<<<<== Can't get the datestamp of this file ==>>>>>>");
+        end_line(w);
+        end_line(w);
+        return;
+    }
+    std::string line = "  CREATED: " + date_text(fs.times.creation) + " : ACCESSED: " +
+                       date_text(fs.times.access) + " : MODIFIED: " + date_text(fs.times.write);
+    char size[64];
+    snprintf(size, sizeof size, " : SIZE %lld bytes", static_cast<long long>(fs.size));
+    line += size;
+    put(w, line.c_str());
+    end_line(w);
+}
+
+void write_file(Writer& w, const Fnode* f, Outcome o, bool known, const FileStatus& fs)
+{
+    put_name(w, outcome_text(w, o).c_str());
+    put_name(w, f->pathname);
+    end_line(w);
+    if (o == Outcome::CopyFailed) {
+        put(w, "<< COPY TO SINKHOLE FAILED: ");
+        put_name(w, w.run.msg);
+        put(w, ", NOT ");
+        put(w, action_word(w));
+        put(w, " >>");
+        end_line(w);
+    }
+    if (w.st.t_flag)
+        write_datestamps(w, known, fs);
+}
+
+Fnode* as_file(Node* n)
+{
+    return (n && n->next) ? reinterpret_cast<Fnode*>(n) : nullptr;
+}
+
+// Writes one group and acts on its files; returns the first record of the
+// next group, or null at the end of the list or when the writer must stop
+// (`*stop` set).
+Fnode* write_group(Writer& w, Fnode* first, bool* stop)
+{
+    ScanState& st = w.st;
+    size_t shown = put_name(w, first->fname);
+    end_line(w);
+    std::string underline(shown, '=');
+    put(w, underline.c_str());
+    end_line(w);
+    if (w.run.saving && !make_groupdir(st, w.run, first->fname)) {
+        *stop = true;
+        return nullptr;
+    }
+    begin_group(st, w.run, first);
+    bool acting = w.run.move || w.run.del;
+    int matches = w.run.move ? 1 : 0;
+    Fnode* f = first;
+    for (; f && same_name(first->fname, f->fname, st.i_flag); ++matches) {
+        if (st.abort_flag) {
+            *stop = true;
+            return nullptr;
+        }
+        FileStatus fs;
+        bool known = st.t_flag && st.sys->stat(f->pathname, &fs);
+        Fnode* next = as_file(f->node.next);
+        Outcome o = acting ? act_on_file(st, w.run, f, matches) : Outcome::Kept;
+        write_file(w, f, o, known, fs);
+        f = next;
+    }
+    end_line(w);
+    return f;
+}
+
+void write_closing(Writer& w)
+{
+    ScanState& st = w.st;
+    char label[64], count[32];
+    snprintf(label, sizeof label, "NUMBER OF FILES %s:", action_word(w));
+    snprintf(count, sizeof count, "%ld", long(st.numdeleted));
+    st.ui->set_field(PF_ACTION_LABEL, label);
+    st.ui->set_field(PF_ACTION_COUNT, count);
+    end_line(w);
+    end_line(w);
+    put(w, label);
+    put(w, " ");
+    put(w, count);
+    end_line(w);
+    end_line(w);
+    if (!st.save_flag && !w.run.move)
+        return;
+    snprintf(label, sizeof label, "%s FILES SAVED IN:", action_word(w));
+    st.ui->set_field(PF_SINKHOLE_LABEL, label);
+    st.ui->set_field(PF_SINKHOLE_PATH, st.sinkholename.c_str());
+    end_line(w);
+    end_line(w);
+    put(w, label);
+    put(w, "  ");
+    put_name(w, st.sinkholename.c_str());
+    end_line(w);
+    end_line(w);
+}
+
+// Creates the report under the first free name; false after the fatal error.
+FILE* create_report(ScanState& st, const std::string& basename)
+{
+    FILE* fp = nullptr;
+    const char* name = tfile(*st.sys, basename.c_str(), ".txt", &fp, 3);
+    st.filename = name ? name : "";
+    if (st.filename.empty() || !fp) {
+        if (fp)
+            fclose(fp);
+        quit_error(st, "Can't open an output file");
+        return nullptr;
+    }
+    st.report = fp;
+    return fp;
+}
+
+// Writes every group; false when the writer stopped (abort or fatal error).
+bool write_groups(Writer& w)
+{
+    bool stop = false;
+    for (Fnode* f = as_file(FirstNode(&w.st.flist)); f;) {
+        if (w.st.abort_flag)
+            return false;
+        ++w.groups;
+        if (w.groups % COUNT_STRIDE == 0)
+            show_written(w);
+        f = write_group(w, f, &stop);
+        if (stop)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void output_names(ScanState& st)
+{
+    int64_t now = st.sys->now();
+    std::string basename = st.outputname;
+    if (basename.empty() || basename.back() != PATH_SEP)
+        basename += PATH_SEP;
+    basename += "twinfiles";
+    FILE* fp = create_report(st, basename);
+    if (!fp)
+        return;
+    Writer w(st, fp);
+    begin_run(st, w.run);
+    if (w.run.saving && !make_sinkhole(st, w.run, basename.c_str()))
+        return;
+    st.ui->set_field(PF_WRITE_LABEL, "WRITING:");
+    st.ui->set_field(PF_WRITE_FILE, st.filename.c_str());
+    write_header(w, now);
+    bool finished = write_groups(w);
+    show_written(w);
+    if (!finished) {
+        close_report(st);   // as far as written; closed already after a fatal error
+        return;
+    }
+    if (w.run.move || w.run.del)
+        write_closing(w);
+    close_report(st);
+    st.ui->set_field(PF_FINISHED, "<< FINISHED >>");
+}
