@@ -1,0 +1,237 @@
+// Real directory trees for tests, made in a fresh temporary directory with
+// file times set explicitly, and a harness that runs a whole scan over them
+// on the scan thread, speaking through a RecordingFeedback.
+//
+//     TestTree t;
+//     t.file("a/notes.txt", "one", 1000);          // last-write time, seconds since 1970
+//     ScanRun run(t);                               // output directory: t.path("out")
+//     run.root("a");
+//     run.scan();                                   // Scan on its own thread, awaited
+//     std::string report = run.report();
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/scan.h"
+#include "engine/state.h"
+#include "platform/platform.h"
+#include "tests/support/fault_platform.h"
+#include "tests/support/recording_feedback.h"
+
+// Dates in reports are local time: tests read them in UTC.
+inline void pin_utc()
+{
+    static char tz[] = "TZ=UTC0";
+    putenv(tz);
+    tzset();
+}
+
+class TestTree {
+public:
+    explicit TestTree(Platform& sys = system_platform()) : sys_(sys)
+    {
+        namespace fs = std::filesystem;
+        std::random_device rd;
+        std::error_code ec;
+        fs::path base = fs::temp_directory_path(ec);
+        for (int i = 0; i < 100 && root_.empty(); ++i) {
+            fs::path p = base / ("twinex-tree-" + std::to_string(rd()));
+            if (fs::create_directory(p, ec))
+                root_ = p.string();
+        }
+        while (root_.size() > 1 && (root_.back() == '/' || root_.back() == '\\'))
+            root_.pop_back();
+    }
+    ~TestTree()
+    {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        for (auto& e : fs::recursive_directory_iterator(root_, ec))
+            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(root_, ec);
+    }
+    TestTree(const TestTree&) = delete;
+    TestTree& operator=(const TestTree&) = delete;
+
+    const std::string& root() const { return root_; }
+
+    // The full path of `rel`, whose parts are separated by '/'.
+    std::string path(const std::string& rel) const
+    {
+        std::string p = root_;
+        if (rel.empty())
+            return p;
+        p += PATH_SEP;
+        for (char c : rel)
+            p += c == '/' ? PATH_SEP : c;
+        return p;
+    }
+
+    void dir(const std::string& rel) const
+    {
+        std::error_code ec;
+        std::filesystem::create_directories(std::filesystem::path(path(rel)), ec);
+    }
+
+    // A file with its bytes and its times (seconds since 1970); the
+    // creation time is set where the system allows it.
+    void file(const std::string& rel, const std::string& bytes, int64_t mtime, int64_t atime = -1) const
+    {
+        size_t cut = rel.rfind('/');
+        if (cut != std::string::npos)
+            dir(rel.substr(0, cut));
+        {
+            std::ofstream out(path(rel), std::ios::binary);
+            out << bytes;
+        }
+        set_times(rel, mtime, atime < 0 ? mtime : atime);
+    }
+
+    void set_times(const std::string& rel, int64_t mtime, int64_t atime) const
+    {
+        int err = 0;
+        FileHandle h = sys_.open_for_times(path(rel).c_str(), true, &err);
+        ASSERT_NE(h, nullptr) << path(rel);
+        FileTimes t;
+        t.creation = unix_to_ticks(mtime);
+        t.access = unix_to_ticks(atime);
+        t.write = unix_to_ticks(mtime);
+        EXPECT_TRUE(sys_.set_file_times(h, t));
+        sys_.close_handle(h);
+    }
+
+    std::string read(const std::string& rel) const { return read_path(path(rel)); }
+    bool exists(const std::string& rel) const { return std::filesystem::exists(path(rel)); }
+
+    static std::string read_path(const std::string& p)
+    {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // The names in directory `rel`, sorted.
+    std::vector<std::string> names(const std::string& rel) const
+    {
+        std::vector<std::string> out;
+        std::error_code ec;
+        for (auto& e : std::filesystem::directory_iterator(path(rel), ec))
+            out.push_back(e.path().filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+private:
+    Platform& sys_;
+    std::string root_;
+};
+
+// Seconds since 1970 for a few pinned dates.
+constexpr int64_t T_2005_06_14 = 1118757909;   // Tue Jun 14 14:05:09 2005 (UTC)
+
+// The real platform under a fault-injecting layer whose clock is pinned,
+// so reports carry a known creation date.
+class TestPlatform : public FaultPlatform {
+public:
+    explicit TestPlatform(int64_t now) : FaultPlatform(system_platform()), now_(now) {}
+    int64_t now() override { return now_; }
+
+private:
+    int64_t now_;
+};
+
+// One scan over roots of a TestTree, with the options a test sets on `st`
+// and the faults it sets on `fp`. Defaults: a listing run, case insensitive,
+// no datestamps, LF line ends, no pattern, no protected directories, the
+// output directory "out", the clock at T_2005_06_14.
+class ScanRun {
+public:
+    explicit ScanRun(const TestTree& tree) : tree_(tree), fp(T_2005_06_14), st(fp, fb)
+    {
+        pin_utc();
+        st.request_flag = 0;
+        st.r_flag = 0;
+        st.i_flag = 1;
+        st.t_flag = 0;
+        st.dom_flag = 1;
+        st.m_flag = 0;
+        st.save_flag = 0;
+        output("out");
+    }
+
+    void root(const std::string& rel) { root_path(tree_.path(rel)); }
+    void root_path(const std::string& p)
+    {
+        Dnode* d = static_cast<Dnode*>(malloc(sizeof(Dnode)));
+        d->dname = makestring(p.c_str());
+        d->numfiles = 0;
+        AddTailNode(&st.dlist, &d->node);
+    }
+    void output(const std::string& rel)
+    {
+        tree_.dir(rel);
+        st.outputname = tree_.path(rel);
+    }
+    void pattern(const char* p)
+    {
+        free(st.pattern);
+        st.pattern = makestring(p);
+    }
+    void move() { st.m_flag = 1, st.dom_flag = 1, st.save_flag = 1, st.request_flag = 0; }
+    void del(bool save, bool ask) { st.m_flag = 0, st.dom_flag = -1, st.save_flag = save, st.request_flag = ask; }
+
+    // Runs Scan on its own thread and waits for it.
+    void scan()
+    {
+        ThreadHandle h = nullptr;
+        ASSERT_TRUE(start_scan_thread(st, &h));
+        ASSERT_TRUE(st.sys->wait_thread(h, 60000));
+        st.sys->close_thread(h);
+    }
+
+    std::string report() const { return TestTree::read_path(st.filename); }
+
+    // The paths of flist in list order, relative to the tree.
+    std::vector<std::string> files()
+    {
+        std::vector<std::string> out;
+        for (Node* n = FirstNode(&st.flist); n && n->next; n = n->next)
+            out.push_back(relative(reinterpret_cast<Fnode*>(n)->pathname));
+        return out;
+    }
+    std::string relative(const std::string& p) const
+    {
+        std::string r = p.substr(tree_.root().size() + 1);
+        for (char& c : r)
+            if (c == PATH_SEP)
+                c = '/';
+        return r;
+    }
+
+private:
+    const TestTree& tree_;
+
+public:
+    TestPlatform fp;
+    RecordingFeedback fb;
+    ScanState st;
+};
+
+// The lines joined with the report's line end.
+inline std::string lines(const std::vector<std::string>& ls, const char* nl = "\n")
+{
+    std::string out;
+    for (const std::string& l : ls)
+        out += l + nl;
+    return out;
+}
