@@ -235,7 +235,7 @@ TEST(Collect, DeepTreeIsWalkedToTheBottom)
     for (int i = 0; i < 300; ++i)
         rel += "/d";
     t.dir(rel);
-    if (!t.exists(rel))
+    if (!t.reachable(rel))
         GTEST_SKIP() << "this system limits the depth";
     t.file(rel + "/x", "deep", 2);
     t.file("b/x", "top", 1);
@@ -254,7 +254,7 @@ TEST(Collect, PathLongerThanTheBufferIsSkippedWithOneWarning)
     while (t.path(rel).size() < size_t(PATH_BUF) + 300)
         rel += "/" + part;
     t.dir(rel);
-    if (!t.exists(rel))
+    if (!t.reachable(rel))
         GTEST_SKIP() << "this system limits the path length";
     t.file(rel + "/x", "far", 1);
     t.file(rel + "/y", "far", 1);

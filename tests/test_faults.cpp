@@ -67,9 +67,10 @@ bool is_kept(const std::string& rel)
 void contents_below(const std::string& dir, std::vector<std::string>& out)
 {
     std::error_code ec;
-    for (auto& e : std::filesystem::recursive_directory_iterator(dir, ec))
-        if (e.is_regular_file())
-            out.push_back(TestTree::read_path(e.path().string()));
+    namespace fs = std::filesystem;
+    for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec))
+            out.push_back(TestTree::read_path(it->path().string()));
 }
 
 // The file line of `path` in the report: the text in front of the path, or

@@ -57,8 +57,8 @@ public:
     {
         namespace fs = std::filesystem;
         std::error_code ec;
-        for (auto& e : fs::recursive_directory_iterator(root_, ec))
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+        for (fs::recursive_directory_iterator it(root_, ec), end; !ec && it != end; it.increment(ec))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(root_, ec);
     }
     TestTree(const TestTree&) = delete;
@@ -113,6 +113,12 @@ public:
 
     std::string read(const std::string& rel) const { return read_path(path(rel)); }
     bool exists(const std::string& rel) const { return std::filesystem::exists(path(rel)); }
+    // True when the platform itself reaches `rel` (long paths may be out of its reach).
+    bool reachable(const std::string& rel) const
+    {
+        FileStatus fs;
+        return sys_.stat(path(rel).c_str(), &fs);
+    }
 
     static std::string read_path(const std::string& p)
     {
