@@ -12,3 +12,8 @@ target_link_libraries(twinex_tests PRIVATE twinex_core gtest gtest_main)
 target_compile_options(twinex_tests PRIVATE ${TWINEX_WARNINGS})
 add_test(NAME twinex_tests COMMAND twinex_tests --gtest_brief=1)
 set_tests_properties(twinex_tests PROPERTIES TIMEOUT 1200)
+
+# The real twinex-cli program, run from a shell (under Wine for the Windows build).
+add_test(NAME twinex_cli_exit_codes
+         COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/exit_codes.sh ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:twinex-cli>)
+set_tests_properties(twinex_cli_exit_codes PROPERTIES TIMEOUT 300)
