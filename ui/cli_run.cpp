@@ -216,11 +216,11 @@ bool run_scan_thread(ScanState& st, ConsoleFeedback& fb, const CliStreams& io, b
         console_catch_interrupt(io.interrupt);
     if (io.interrupt && io.interrupt->load())
         st.abort_flag = 1;
-    if (!start_scan_thread(st)) {
+    ThreadHandle thread = nullptr;   // Scan may clear hThread when it stops early
+    if (!start_scan_thread(st, &thread)) {
         fb.Complain(COMPLAIN_ERROR, "twinex", "ERROR: can't create scan thread.", "QUITTING", nullptr);
         return false;
     }
-    ThreadHandle thread = st.hThread;   // Scan may clear hThread when it stops early
     int width = terminal_width(*st.sys);
     // Ctrl-C is passed on within a tenth of a second; the status line is
     // redrawn about three times a second.
