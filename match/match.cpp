@@ -27,17 +27,25 @@
 
 namespace {
 
-// Failures remembered for one rest of the pattern: with both counters zero,
-// trying that rest from any name position at or after `fails_from` fails.
-struct StarRow {
+// Failures remembered for one rest of the pattern `p`: with both counters
+// zero, matching that rest fails from every name position from `fails_from`
+// up to the name's terminator, which a star never tries (learnt by a star),
+// and from each position marked in `failed` (learnt after a set).
+constexpr int MARKED = 256;  // name positions that can be marked one by one
+
+struct RestRow {
     const char* p;
     const char* fails_from;  // null: nothing known yet
+    bool marked;             // `failed` is in use
+    uint64_t failed[MARKED / 64];
 };
 
-constexpr int STAR_ROWS = 32;  // further rests run unremembered
+constexpr int REST_ROWS = 32;  // further rests run unremembered
 
 struct Matcher {
-    Matcher(const char* e, int i, uint32_t* err, bool r) : end(e), i_flag(i), p_error(err), remember(r) {}
+    Matcher(const char* n, const char* e, int i, uint32_t* err, bool r)
+        : name(n), end(e), i_flag(i), p_error(err), remember(r) {}
+    const char* name;
     const char* end;  // limit inside the name, or null
     int i_flag;
     uint32_t* p_error;
@@ -46,10 +54,11 @@ struct Matcher {
     int32_t cbrackets = 0;
     unsigned long long entries = 0;
     int nrows = 0;
-    StarRow rows[STAR_ROWS];  // the first `nrows` are in use
+    RestRow rows[REST_ROWS];  // the first `nrows` are in use
 };
 
 int do_match(Matcher& m, const char** s_ptr, const char** p_ptr);
+int rest_matches(Matcher& m, const char** s_ptr, const char** p_ptr);
 int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr);
 int sbracket(Matcher& m, const char** s_ptr, const char** p_ptr);
 int cbracket(Matcher& m, const char** s_ptr, const char** p_ptr);
@@ -201,7 +210,7 @@ int finish(const Matcher& m, const char** s_ptr, const char** p_ptr)
 int carry_on(Matcher& m, const char** s_ptr, const char** p_ptr)
 {
     for (;;) {
-        if (!do_match(m, s_ptr, p_ptr)) return 0;
+        if (!rest_matches(m, s_ptr, p_ptr)) return 0;
         if (**p_ptr != ')') return 1;
         ++*p_ptr;
         --m.cbrackets;
@@ -209,15 +218,58 @@ int carry_on(Matcher& m, const char** s_ptr, const char** p_ptr)
     }
 }
 
-StarRow* star_row(Matcher& m, const char* p)
+// Remembered failures hold only while both counters are zero.
+inline bool rows_apply(const Matcher& m)
 {
-    if (!m.remember || m.sbrackets != 0 || m.cbrackets != 0) return nullptr;
+    return m.remember && m.sbrackets == 0 && m.cbrackets == 0;
+}
+
+RestRow* find_row(Matcher& m, const char* p)
+{
     for (int k = 0; k < m.nrows; ++k) {
         if (m.rows[k].p == p) return &m.rows[k];
     }
-    if (m.nrows == STAR_ROWS) return nullptr;
-    m.rows[m.nrows] = StarRow{p, nullptr};
-    return &m.rows[m.nrows++];
+    return nullptr;
+}
+
+// The row of `p`, made on first use; null when every row is taken.
+RestRow* add_row(Matcher& m, const char* p)
+{
+    if (RestRow* row = find_row(m, p)) return row;
+    if (m.nrows == REST_ROWS) return nullptr;
+    RestRow& row = m.rows[m.nrows++];
+    row.p = p;
+    row.fails_from = nullptr;
+    row.marked = false;  // `failed` is cleared on the first mark
+    return &row;
+}
+
+bool known_to_fail(const Matcher& m, const RestRow* row, const char* s)
+{
+    if (row == nullptr) return false;
+    if (row->fails_from != nullptr && s >= row->fails_from && *s != '\0') return true;
+    if (!row->marked) return false;
+    const auto at = static_cast<size_t>(s - m.name);
+    return at < MARKED && ((row->failed[at / 64] >> (at % 64)) & 1) != 0;
+}
+
+// do_match on the rest after a set, skipped where it is known to fail.
+int rest_matches(Matcher& m, const char** s_ptr, const char** p_ptr)
+{
+    if (**p_ptr == '\0' || !rows_apply(m)) return do_match(m, s_ptr, p_ptr);
+    const char* s = *s_ptr;
+    const char* p = *p_ptr;
+    if (known_to_fail(m, find_row(m, p), s)) return 0;
+    if (do_match(m, s_ptr, p_ptr)) return 1;
+    const auto at = static_cast<size_t>(s - m.name);
+    if (at < MARKED && *m.p_error == 0 && rows_apply(m)) {
+        if (RestRow* row = add_row(m, p)) {
+            if (!row->marked) std::memset(row->failed, 0, sizeof row->failed);
+            row->failed[at / 64] |= uint64_t{1} << (at % 64);
+            row->marked = true;
+        }
+    }
+    return 0;
 }
 
 int do_match(Matcher& m, const char** s_ptr, const char** p_ptr)
@@ -289,10 +341,15 @@ int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr)
     }
     const int32_t sb_entry = m.sbrackets, cb_entry = m.cbrackets;
     const char* s = *s_ptr;
-    StarRow* row = star_row(m, p);
-    const char* from = s;  // first position of the failures seen under `row`
+    bool clean = rows_apply(m);  // every try so far began and ended with both counters zero
+    RestRow* row = clean ? find_row(m, p) : nullptr;
+    const char* from = s;        // where the failures seen while clean began
     while (*s != '\0') {
-        if (row != nullptr && row->fails_from != nullptr && s >= row->fails_from) break;
+        if (row != nullptr && known_to_fail(m, row, s)) {
+            if (row->fails_from != nullptr && s >= row->fails_from) break;
+            ++s;
+            continue;
+        }
         const char* ms = s;
         const char* mp = p;
         if (do_match(m, &ms, &mp)) {
@@ -301,15 +358,19 @@ int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr)
             if (closed != 1) return closed == 2;
             s = ms;
             p = mp;
-            row = star_row(m, p);
+            clean = rows_apply(m);
+            row = clean ? find_row(m, p) : nullptr;
             from = s;
             continue;
         }
         if (*m.p_error != 0) return 0;
-        if (m.sbrackets != 0 || m.cbrackets != 0) row = nullptr;
+        if (!rows_apply(m)) {
+            clean = false;
+            row = nullptr;
+        }
         ++s;
     }
-    if (row != nullptr) row->fails_from = from;
+    if (clean && (row != nullptr || (row = add_row(m, p)) != nullptr)) row->fails_from = from;
     m.sbrackets = sb_entry;
     m.cbrackets = cb_entry;
     return 0;
@@ -465,7 +526,7 @@ int match_run(const char* s, const char* p, int i, const char* end, uint32_t* p_
 {
     run->entries = 0;
     if (pattern_error(p, p_error)) return 0;
-    Matcher m(end, i, p_error, run->remember);
+    Matcher m(s, end, i, p_error, run->remember);
     const int result = do_match(m, &s, &p);
     run->entries = m.entries;
     return result;

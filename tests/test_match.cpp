@@ -292,6 +292,12 @@ TEST(Match, RememberedFailuresCollapseStarChains)
     EXPECT_EQ(kept, 1);
     EXPECT_LT(entries(a200, "[(a*)]*a*a*a*a*a*a*b", true, &kept), 20000u);
     EXPECT_EQ(kept, 0);
+    // sets whose members all fit the same character: failures after a set
+    const char* chain = "[a?][a?][a?][a?][a?][a?][a?][a?][a?][a?]b";
+    const auto plain_chain = entries(std::string(12, 'a'), chain, false, &plain);
+    EXPECT_GT(plain_chain, 2000u);
+    EXPECT_LT(entries(std::string(12, 'a'), chain, true, &kept), 100u);
+    EXPECT_EQ(kept, plain);
 }
 
 TEST(Match, OrdinaryPatternsEnterNoMoreHandlers)
@@ -306,6 +312,13 @@ TEST(Match, OrdinaryPatternsEnterNoMoreHandlers)
             EXPECT_EQ(kept, plain) << p << " vs " << n;
         }
     }
+}
+
+// Rounds of a randomised test: the default, or TWINEX_FUZZ_ITERATIONS.
+long iterations(long by_default)
+{
+    const char* env = std::getenv("TWINEX_FUZZ_ITERATIONS");
+    return env != nullptr ? std::atol(env) : by_default;
 }
 
 std::string random_text(std::mt19937& rng, const char* alphabet, size_t max_len)
@@ -357,7 +370,7 @@ void add_element(std::mt19937& rng, std::string& p, int where, int depth)
     }
 }
 
-std::string random_pattern(std::mt19937& rng, int round)
+std::string random_pattern(std::mt19937& rng, long round)
 {
     if (round % 2 == 0) return random_text(rng, "ab*?[]()-\\", 10);
     std::string p;
@@ -370,10 +383,10 @@ std::string random_pattern(std::mt19937& rng, int round)
 TEST(Match, RememberingAgreesWithPlainRecursion)
 {
     std::mt19937 rng(20261206);
-    for (int round = 0; round < 60000; ++round) {
+    for (long round = 0; round < iterations(60000); ++round) {
         const std::string p = random_pattern(rng, round);
         const std::string s = random_text(rng, "abAB-", 7);
-        const int flag = (round >> 1) & 1;
+        const int flag = static_cast<int>((round >> 1) & 1);
         uint32_t valid = 0;
         pattern_error(p.c_str(), &valid);
         if (round % 2 == 1) {
@@ -397,11 +410,10 @@ TEST(Match, RememberingAgreesWithPlainRecursion)
 // sanitizer sees any read past a terminator. TWINEX_FUZZ_ITERATIONS runs longer.
 TEST(Match, FuzzArbitraryBytes)
 {
-    long iterations = 20000;
-    if (const char* env = std::getenv("TWINEX_FUZZ_ITERATIONS")) iterations = std::atol(env);
+    const long rounds = iterations(20000);
     std::mt19937 rng(4242);
     const char* meta = "*?[]()-\\";
-    for (long round = 0; round < iterations; ++round) {
+    for (long round = 0; round < rounds; ++round) {
         std::vector<char> p(rng() % 24 + 1), s(rng() % 16 + 1);
         for (char& c : p) c = (rng() % 2) ? meta[rng() % 8] : static_cast<char>(rng() % 255 + 1);
         for (char& c : s) c = static_cast<char>(rng() % 255 + 1);
