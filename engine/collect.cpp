@@ -147,6 +147,9 @@ void link_record(ScanState& st, NameIndex::Slot* slot, uint32_t h, Fnode* f)
     InsertNodeAfter(&f->node, &first->node);
 }
 
+// The status that showed the entry to be a regular file also gave its
+// last-write time, so every collected record knows its time: the file's
+// status is read once, never again for the ordering.
 Fnode* make_record(const char* path, size_t pos, const FileStatus& fs)
 {
     Fnode* f = static_cast<Fnode*>(malloc(sizeof(Fnode)));
