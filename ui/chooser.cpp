@@ -1,0 +1,251 @@
+#include "ui/chooser.h"
+
+#include <cstring>
+#include <string>
+
+#include "ui/roots.h"
+
+namespace {
+
+const char* const caption = "twinex";
+
+bool ends_with(const std::string& s, char ch) { return !s.empty() && s.back() == ch; }
+
+std::string path_box(Chooser& c) { return c.w.text(MC_PATH, CHOOSER_PATH); }
+
+// "C:" plus the separator: the root of a drive.
+std::string drive_root(char letter)
+{
+    std::string root(1, letter);
+    root += ':';
+    root += PATH_SEP;
+    return root;
+}
+
+// The chooser holds paths of at most 260 characters; a longer one could not
+// be shown whole in the PATH box nor read back from it, so it is refused.
+bool fits_chooser(Chooser& c, const std::string& path, const char* refusal)
+{
+    if (path.size() <= static_cast<size_t>(CHOOSER_PATH))
+        return true;
+    c.st.ui->Complain(COMPLAIN_ERROR, caption, "PATH TOO LONG", path.c_str(), refusal);
+    return false;
+}
+
+int fill_drives(Chooser& c)
+{
+    uint32_t mask = c.st.sys->logical_drives();
+    for (int d = 0; d < 32; d++) {
+        if (!(mask & (1u << d)))
+            continue;
+        std::string row = drive_row(*c.st.sys, static_cast<char>('A' + d));
+        if (!c.w.list_append(MC_CHOOSE, row.c_str())) {
+            std::string line = "Can't add " + row + " to CHOOSE_W";
+            c.st.ui->Complain(COMPLAIN_ERROR, caption, "Initialization of controls failed.",
+                              line.c_str(), "Maybe not enough memory.");
+            return 0;
+        }
+    }
+    c.w.set_text(MC_PATH, "");
+    return 1;
+}
+
+int fill_directory(Chooser& c)
+{
+    std::string path = path_box(c);
+    if (ends_with(path, ':'))
+        path += PATH_SEP;
+    std::unique_ptr<DirListing> dir = c.st.sys->open_dir(path.c_str());
+    if (!dir)
+        return 0;   // CHOOSE_W stays empty; PARENT or DRIVES lead on
+    if (!ends_with(path, PATH_SEP))
+        path += PATH_SEP;
+    while (const char* name = dir->next()) {
+        if (!strcmp(name, ".") || !strcmp(name, ".."))
+            continue;
+        std::string full = path + name;
+        if (!isdirectory(c.st, full.c_str()))
+            continue;
+        if (!c.w.list_append(MC_CHOOSE, name)) {
+            std::string line = "Can't add " + full + " to CHOOSE_W";
+            c.st.ui->Complain(COMPLAIN_ERROR, caption, "Initialization of controls failed.",
+                              line.c_str(), "Maybe not enough memory.");
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// The path of the row selected in CHOOSE_W: a drive as "C:", a listed
+// directory as the PATH box, a separator and its name. False (nothing to
+// do) without a selection, for an unavailable drive or a path too long.
+bool selected_path(Chooser& c, std::string* out, const char* refusal)
+{
+    std::string path;
+    if (c.type == CHOOSE_DIRECTORY) {
+        path = path_box(c);
+        if (!ends_with(path, PATH_SEP))
+            path += PATH_SEP;
+    }
+    std::string row;
+    if (!GetSelectedItem(c, MC_CHOOSE, &row))
+        return false;
+    path += row;
+    if (c.type == CHOOSE_DRIVES) {
+        if (path.size() < 2 || path[1] != ':')
+            return false;
+        if (!drive_isavailable(c.st, drive_root(path[0]).c_str()))
+            return false;
+        path.resize(2);
+    }
+    if (!fits_chooser(c, path, refusal))
+        return false;
+    *out = path;
+    return true;
+}
+
+}  // namespace
+
+const char* drive_kind_text(int kind)
+{
+    switch (kind) {
+    case DRIVE_KIND_REMOVABLE: return "REMOVABLE DRIVE";
+    case DRIVE_KIND_FIXED: return "FIXED DRIVE";
+    case DRIVE_KIND_REMOTE: return "REMOTE DRIVE";
+    case DRIVE_KIND_CDROM: return "CDROM DRIVE";
+    case DRIVE_KIND_RAMDISK: return "RAMDISK";
+    case DRIVE_KIND_NO_ROOT_DIR: return "DOES NOT EXIST!";
+    default: return "UNKNOWN DRIVE TYPE";
+    }
+}
+
+std::string drive_row(Platform& sys, char letter)
+{
+    std::string root = drive_root(letter);
+    std::string row(1, letter);
+    row += ":  [ ";
+    row += drive_kind_text(sys.drive_type(root.c_str()));
+    row += " ]";
+    if (!sys.volume_available(root.c_str()))
+        row += " <UNAVAILABLE>";
+    return row;
+}
+
+int drive_isavailable(ScanState& st, const char* drive)
+{
+    return st.sys->volume_available(drive) ? 1 : 0;
+}
+
+int SetChooseData(Chooser& c)
+{
+    if (!c.w.list_clear(MC_CHOOSE)) {
+        c.st.ui->Complain(COMPLAIN_ERROR, caption, "Can't clear CHOOSE_W listview window.", nullptr, nullptr);
+        return 0;
+    }
+    return c.type == CHOOSE_DRIVES ? fill_drives(c) : fill_directory(c);
+}
+
+int GetSelectedItem(Chooser& c, int w_num, std::string* item)
+{
+    return c.w.list_selected(w_num, item) ? 1 : 0;
+}
+
+void HandleMouseClick(Chooser& c)
+{
+    std::string path = path_box(c);
+    std::string row;
+    if (!GetSelectedItem(c, MC_CHOOSE, &row) || row.empty())
+        return;
+    if (c.type == CHOOSE_DRIVES) {
+        if (!drive_isavailable(c.st, drive_root(row[0]).c_str()))
+            return;
+        path = drive_root(row[0]);
+        path.pop_back();
+    } else {
+        if (!ends_with(path, PATH_SEP))
+            path += PATH_SEP;
+        path += row;
+        if (!fits_chooser(c, path, "Not opened."))
+            return;
+    }
+    c.w.set_text(MC_PATH, path.c_str());
+    c.type = CHOOSE_DIRECTORY;
+    SetChooseData(c);
+}
+
+void GetParentDirectory(Chooser& c)
+{
+    if (c.type != CHOOSE_DIRECTORY)
+        return;
+    std::string path = path_box(c);
+    size_t cut = std::string::npos;
+    for (size_t i = path.size(); i-- > 1;) {
+        if (path[i] == PATH_SEP) {
+            cut = i;
+            break;
+        }
+    }
+    if (cut != std::string::npos) {
+        path.resize(cut);
+    } else {
+        c.type = CHOOSE_DRIVES;
+        path.clear();
+    }
+    c.w.set_text(MC_PATH, path.c_str());
+    SetChooseData(c);
+}
+
+void SelectForOutput(Chooser& c, int w_num)
+{
+    std::string path;
+    if (selected_path(c, &path, "Not chosen for output."))
+        c.w.set_text(w_num, path.c_str());
+}
+
+void SelectForScan(Chooser& c)
+{
+    std::string path;
+    if (!selected_path(c, &path, "Not added to chosen list."))
+        return;
+    switch (add_root(c.st, path.c_str())) {
+    case ROOT_ADDED:
+        if (!c.w.list_append(MC_CHOSEN, path.c_str()))
+            c.st.ui->Complain(COMPLAIN_ERROR, caption, "Can't add to chosen list", path.c_str(),
+                              "Maybe not enough memory.");
+        break;
+    case ROOT_ADDED_REPLACING:
+        RebuildChosenList(c);
+        c.st.ui->Complain(COMPLAIN_ERROR, caption, "Subdirectories of", path.c_str(),
+                          "have been removed from chosen list.");
+        break;
+    default:   // already chosen, or refused with its own message
+        break;
+    }
+}
+
+void DeleteItem(Chooser& c)
+{
+    std::string row;
+    if (!GetSelectedItem(c, MC_CHOSEN, &row))
+        return;
+    if (!remove_root(c.st, row.c_str()))
+        return;
+    RebuildChosenList(c);
+}
+
+int RebuildChosenList(Chooser& c)
+{
+    if (!c.w.list_clear(MC_CHOSEN)) {
+        c.st.ui->Complain(COMPLAIN_ERROR, caption, "Can't clear CHOSEN listview window.", nullptr, nullptr);
+        return 0;
+    }
+    for (Node* n = c.st.dlist.head; n && n->next; n = n->next) {
+        const Dnode* d = reinterpret_cast<const Dnode*>(n);
+        if (!c.w.list_append(MC_CHOSEN, d->dname)) {
+            std::string line = std::string("Can't add ") + d->dname + " to CHOSEN list";
+            c.st.ui->Complain(COMPLAIN_ERROR, caption, line.c_str(), nullptr, "Maybe not enough memory.");
+            return 0;
+        }
+    }
+    return 1;
+}

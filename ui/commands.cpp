@@ -1,0 +1,236 @@
+#include "ui/commands.h"
+
+#include <cstdio>
+
+#include "engine/scan.h"
+#include "ui/scan_setup.h"
+
+const char* const about_contact = "Finds files of the same name. Questions and faults: twinex maintainers.";
+
+namespace {
+
+const char* const caption = "twinex";
+
+enum CommandId {
+    ID_SCAN = MAIN_ID_BASE + MC_SCAN,
+    ID_CANCEL = MAIN_ID_BASE + MC_CANCEL,
+    ID_HELP = MAIN_ID_BASE + MC_HELP,
+    ID_MOVE = MAIN_ID_BASE + MC_MOVE,
+    ID_DELETE = MAIN_ID_BASE + MC_DELETE,
+    ID_PARENT = MAIN_ID_BASE + MC_PARENT,
+    ID_DRIVES = MAIN_ID_BASE + MC_DRIVES,
+    ID_REFRESH = MAIN_ID_BASE + MC_REFRESH,
+    ID_FOR_SCAN = MAIN_ID_BASE + MC_FOR_SCAN,
+    ID_FOR_OUTPUT = MAIN_ID_BASE + MC_FOR_OUTPUT,
+    ID_CLEAR_OUTPUT = MAIN_ID_BASE + MC_CLEAR_OUTPUT,
+    ID_ABORT = PANEL_ID_BASE + PF_ABORT,
+    ID_QUIT = PANEL_ID_BASE + PF_QUIT,
+};
+
+}  // namespace
+
+Commands::Commands(ScanState& st, WindowControls& w) : st_(st), w_(w), chooser_(st, w) {}
+
+int Commands::CreateMainControls()
+{
+    if (!w_.create_main_controls())
+        return 0;
+    // The list options show the flags of the last scan; the two actions
+    // always start unticked, their sub-options greyed.
+    w_.set_checked(MC_REQUEST, st_.request_flag != 0);
+    w_.set_checked(MC_CASE, st_.i_flag != 0);
+    w_.set_checked(MC_CRLF, st_.r_flag != 0);
+    w_.set_checked(MC_DATES, st_.t_flag != 0);
+    w_.set_checked(MC_DELETE, false);
+    w_.set_checked(MC_SAVE, st_.save_flag != 0);
+    w_.enable(MC_REQUEST, false);
+    w_.enable(MC_SAVE, false);
+    chooser_.type = CHOOSE_DRIVES;
+    return SetChooseData(chooser_);
+}
+
+void Commands::TX_OnCommand(int id)
+{
+    if (closed_)
+        return;
+    if (id == ID_CANCEL || id == ID_QUIT) {
+        request_end();
+        return;
+    }
+    // One command at a time: a click that arrives while a command sits in
+    // its own message box, or while the scan thread is being waited for, is
+    // dropped (else a second SCAN could start a second scan thread).
+    if (in_command_ || waiting_)
+        return;
+    bool main_id = id >= MAIN_ID_BASE && id < MAIN_ID_BASE + MC_COUNT;
+    if (main_id == panel_)
+        return;   // a late click on a control set that is gone
+    in_command_++;
+    switch (id) {
+    case ID_SCAN: scan(); break;
+    case ID_HELP: st_.ui->Complain(COMPLAIN_ERROR, caption, "", banner_text(), about_contact); break;
+    case ID_MOVE: rule_move(); break;
+    case ID_DELETE: rule_delete(); break;
+    case ID_PARENT: GetParentDirectory(chooser_); break;
+    case ID_DRIVES: chooser_.type = CHOOSE_DRIVES; SetChooseData(chooser_); break;
+    case ID_REFRESH: SetChooseData(chooser_); break;
+    case ID_FOR_SCAN: SelectForScan(chooser_); break;
+    case ID_FOR_OUTPUT: SelectForOutput(chooser_, MC_OUTPUT); break;
+    case ID_CLEAR_OUTPUT: w_.set_text(MC_OUTPUT, ""); break;
+    case ID_ABORT: abort_or_again(); break;
+    default: break;   // group boxes, list options, boxes, labels: nothing
+    }
+    in_command_--;
+    finish_command();
+}
+
+void Commands::on_double_click(int index)
+{
+    if (closed_ || in_command_ || waiting_ || panel_)
+        return;
+    in_command_++;
+    if (index == MC_CHOOSE)
+        HandleMouseClick(chooser_);
+    else if (index == MC_CHOSEN)
+        DeleteItem(chooser_);
+    in_command_--;
+    finish_command();
+}
+
+// An end asked for while a command was busy is carried out once it is done.
+void Commands::finish_command()
+{
+    if (end_pending_ && !in_command_ && !waiting_ && !closed_) {
+        end_pending_ = false;
+        request_end();
+    }
+}
+
+void Commands::request_end()
+{
+    if (closed_)
+        return;
+    if (in_command_ || waiting_) {
+        end_pending_ = true;
+        return;
+    }
+    if (thread_)
+        stop_scan_thread();
+    end_pending_ = false;
+    if (closed_)
+        return;
+    closed_ = true;
+    w_.close_window();
+}
+
+void Commands::on_destroy()
+{
+    closed_ = true;
+    if (waiting_) {
+        release_after_wait_ = true;   // the wait under way releases them
+        return;
+    }
+    if (thread_)
+        stop_scan_thread();
+    cleanup(st_);
+}
+
+// Sets abort_flag and waits until the scan thread has ended; the window is
+// served meanwhile. A thread that sits in a deletion question ends once the
+// user has answered it. Only then may its records, its report and the panel
+// it writes to go.
+void Commands::stop_scan_thread()
+{
+    st_.abort_flag = 1;
+    waiting_ = true;
+    w_.wait_thread(thread_);
+    waiting_ = false;
+    st_.sys->close_thread(thread_);
+    thread_ = nullptr;
+    st_.hThread = nullptr;
+    if (st_.report) {   // the thread closes its own report; this is a last guard
+        fclose(st_.report);
+        st_.report = nullptr;
+    }
+    if (release_after_wait_)
+        cleanup(st_);
+}
+
+void Commands::rule_move()
+{
+    w_.set_checked(MC_DELETE, false);
+    w_.enable(MC_REQUEST, false);
+    w_.enable(MC_SAVE, false);
+}
+
+void Commands::rule_delete()
+{
+    bool on = w_.checked(MC_DELETE);
+    w_.enable(MC_REQUEST, on);
+    w_.enable(MC_SAVE, on);
+    if (on)
+        w_.set_checked(MC_MOVE, false);
+}
+
+void Commands::scan()
+{
+    ScanChoices c;
+    c.output = w_.text(MC_OUTPUT, CHOOSER_PATH);
+    c.patterns = w_.text(MC_PATTERNS, PATTERN_CHARS);
+    c.crlf = w_.checked(MC_CRLF);
+    c.case_insensitive = w_.checked(MC_CASE);
+    c.datestamps = w_.checked(MC_DATES);
+    c.move = w_.checked(MC_MOVE);
+    c.del = w_.checked(MC_DELETE);
+    c.request = w_.checked(MC_REQUEST);
+    c.save = w_.checked(MC_SAVE);
+    std::string before = c.output;
+    PrepareResult r = scan_prepare(st_, c, *st_.ui);
+    if (closed_)
+        return;
+    if (c.output != before)
+        w_.set_text(MC_OUTPUT, c.output.c_str());
+    if (r != PREPARE_GO || end_pending_)
+        return;
+    start_scan();
+}
+
+void Commands::start_scan()
+{
+    w_.destroy_main_controls();
+    if (!w_.create_panel()) {
+        closed_ = true;   // the panel's builder has told the user and closed the window
+        return;
+    }
+    panel_ = true;
+    w_.set_panel_text(PF_SUMMARY, action_summary(st_));
+    if (!start_scan_thread(st_)) {
+        st_.ui->Complain(COMPLAIN_ERROR, caption, "ERROR: can't create scan thread.", "QUITTING", nullptr);
+        closed_ = true;
+        w_.close_window();
+        return;
+    }
+    thread_ = st_.hThread;
+}
+
+void Commands::abort_or_again()
+{
+    if (!thread_)
+        return;
+    // Stalled: the thread gave up during collection on its own account (a
+    // pattern error) and cleared hThread; only QUIT leads on.
+    if (st_.sys->wait_thread(thread_, 0) && st_.hThread == nullptr)
+        return;
+    stop_scan_thread();
+    w_.destroy_panel();
+    panel_ = false;
+    cleanup(st_);
+    if (end_pending_ || closed_)
+        return;   // QUIT or the close box came during the wait
+    if (!CreateMainControls()) {
+        st_.ui->Complain(COMPLAIN_ERROR, caption, "Can't creat main controls.", "Maybe not enough memory.",
+                         "QUITTING");
+        closed_ = true;
+        w_.close_window();
+    }
+}

@@ -1,0 +1,60 @@
+// What the main window's commands do, told against WindowControls so that
+// any toolkit (or a test) can stand in: SCAN and its start of the scan
+// thread, the rules between the action check boxes, the chooser's buttons,
+// ABORT/AGAIN, QUIT, CANCEL and Help, and the window's end.
+//
+// States: Idle (main controls), Scanning (panel, thread running), Finished
+// (panel, button "AGAIN"), Stalled (panel, the thread stopped itself during
+// collection: ABORT does nothing) and End (window closed).
+#pragma once
+
+#include "engine/state.h"
+#include "ui/chooser.h"
+#include "ui/controls.h"
+
+// The texts of the About box (the Help command).
+extern const char* const about_contact;
+
+class Commands {
+public:
+    Commands(ScanState& st, WindowControls& w);
+
+    // Builds the main controls with their starting states and the drive
+    // list in CHOOSE_W: 1 on success, else 0 (its message has been shown).
+    int CreateMainControls();
+
+    // A command by control id (100..126 main controls, 200..216 panel).
+    void TX_OnCommand(int id);
+    // A double click in a list view (MC_CHOOSE or MC_CHOSEN).
+    void on_double_click(int index);
+    // QUIT, the close box and the scan thread's fatal-error request: stop
+    // the scan thread, wait for it and close the window.
+    void request_end();
+    // The window is being destroyed: wait for any scan thread, close a
+    // report it left open and release the scan records.
+    void on_destroy();
+
+    // The panel is up (Scanning, Finished or Stalled).
+    bool panel_shown() const { return panel_; }
+    Chooser& chooser() { return chooser_; }
+
+private:
+    void scan();
+    void start_scan();
+    void abort_or_again();
+    void rule_move();
+    void rule_delete();
+    void stop_scan_thread();
+    void finish_command();
+
+    ScanState& st_;
+    WindowControls& w_;
+    Chooser chooser_;
+    ThreadHandle thread_ = nullptr;  // the scan thread until it has been waited for
+    bool panel_ = false;
+    int in_command_ = 0;        // a command (perhaps inside its message box) is running
+    bool waiting_ = false;      // waiting for the scan thread to end
+    bool end_pending_ = false;  // the window is to close when the running command ends
+    bool closed_ = false;       // close_window has been asked for
+    bool release_after_wait_ = false;  // destroyed while waiting: release the records after
+};

@@ -1,0 +1,83 @@
+// The Win32 window of twinex.exe: its module state, the two control sets,
+// the window's Feedback and its WindowControls.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/controls.h"
+#include "ui/feedback.h"
+
+// Posted to the main window by the scan thread.
+constexpr UINT WM_TX_FIELDS = WM_APP + 1;  // progress texts are waiting
+constexpr UINT WM_TX_END = WM_APP + 2;     // a fatal error: end the program
+
+extern char szAppName[7];
+extern HWND MainWindow;
+extern HINSTANCE hInstance;
+extern HWND hControl[MC_COUNT];
+extern HWND tControl[PF_COUNT];
+
+// Creates the 27 main controls and their list columns: 1, or 0 after the
+// failure's message (a missing control also destroys the window).
+int CreateMainControls(HWND hwnd);
+void DestroyMainControls();
+int SetHeaders();
+// Creates the 17 panel fields: 1, or 0 after its message and the window's
+// destruction.
+int CreateTControls(HWND hwnd);
+void DestroyTControls();
+
+// A message box without an owner: kind n of Complain, its answer mapped.
+int MessageBoxComplain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3);
+
+// Message boxes without an owner; progress texts that the scan thread hands
+// over under a lock and the window thread shows, so the scan thread never
+// waits for the window.
+class WindowFeedback : public Feedback {
+public:
+    int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override;
+    void set_field(int index, const char* text) override;
+    void end_program() override;
+
+    void attach(HWND hwnd) { hwnd_ = hwnd; }
+    // Window thread: shows the waiting texts in the panel fields that exist.
+    void flush();
+    // Window thread: forgets texts not yet shown (a new panel starts empty).
+    void discard();
+
+private:
+    Mutex mutex_;
+    HWND hwnd_ = nullptr;
+    std::string text_[PF_COUNT];
+    bool dirty_[PF_COUNT] = {};
+    bool posted_ = false;
+};
+
+class Win32Controls : public WindowControls {
+public:
+    Win32Controls(Platform& sys, WindowFeedback& feedback) : sys_(sys), feedback_(feedback) {}
+    void attach(HWND hwnd) { hwnd_ = hwnd; }
+
+    std::string text(int index, int max) override;
+    void set_text(int index, const char* text) override;
+    bool checked(int index) override;
+    void set_checked(int index, bool on) override;
+    void enable(int index, bool on) override;
+    bool list_clear(int index) override;
+    bool list_append(int index, const char* text) override;
+    bool list_selected(int index, std::string* text) override;
+    bool create_main_controls() override;
+    void destroy_main_controls() override;
+    bool create_panel() override;
+    void destroy_panel() override;
+    void set_panel_text(int index, const char* text) override;
+    void close_window() override;
+    void wait_thread(ThreadHandle h) override;
+
+private:
+    Platform& sys_;
+    WindowFeedback& feedback_;
+    HWND hwnd_ = nullptr;
+};

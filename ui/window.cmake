@@ -1,0 +1,21 @@
+# The window: the portable command logic and chooser go into twinex_core (so
+# the native tests reach them); the Win32 program twinex.exe is built only
+# for Windows.
+target_sources(twinex_core PRIVATE
+  ${CMAKE_SOURCE_DIR}/ui/commands.cpp
+  ${CMAKE_SOURCE_DIR}/ui/chooser.cpp
+)
+
+if(WIN32)
+  enable_language(RC)
+  add_executable(twinex WIN32
+    ${CMAKE_SOURCE_DIR}/ui/win_main.cpp
+    ${CMAKE_SOURCE_DIR}/ui/win_controls.cpp
+    ${CMAKE_SOURCE_DIR}/ui/win_feedback.cpp
+    ${CMAKE_SOURCE_DIR}/resources/twinex.rc
+  )
+  target_include_directories(twinex PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+  target_link_libraries(twinex PRIVATE twinex_core comctl32)
+  target_link_options(twinex PRIVATE -mwindows)
+  target_compile_options(twinex PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${TWINEX_WARNINGS}>)
+endif()
