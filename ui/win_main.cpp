@@ -1,6 +1,7 @@
 // twinex.exe: the entry point, the main window's class, creation and message
 // routing. Every command goes to Commands; the window's Feedback carries the
 // scan thread's texts and questions.
+#include <windows.h>
 #include <commctrl.h>
 
 #include "engine/state.h"
