@@ -213,10 +213,8 @@ void SelectForScan(Chooser& c)
             c.st.ui->Complain(COMPLAIN_ERROR, caption, "Can't add to chosen list", path.c_str(),
                               "Maybe not enough memory.");
         break;
-    case ROOT_ADDED_REPLACING:
+    case ROOT_ADDED_REPLACING:   // the roots below it are gone (and the user told)
         RebuildChosenList(c);
-        c.st.ui->Complain(COMPLAIN_ERROR, caption, "Subdirectories of", path.c_str(),
-                          "have been removed from chosen list.");
         break;
     default:   // already chosen, or refused with its own message
         break;
