@@ -24,3 +24,8 @@ if(NOT CMAKE_CROSSCOMPILING)
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/interrupt.sh $<TARGET_FILE:twinex-cli>)
   set_tests_properties(twinex_cli_interrupt PROPERTIES TIMEOUT 120)
 endif()
+
+# The window, operated through its controls (Windows builds only).
+if(WIN32)
+  include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
+endif()

@@ -1,0 +1,484 @@
+// Scenarios that operate the real twinex window (under Wine with a virtual
+// display, or on Windows). Usage:
+//   twinex_window_driver <twinex.exe> <work directory> <scenario>
+// Exit code 0: passed; 1: failed; 77: no display to run on.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/wine/window_driver.h"
+
+using namespace wd;
+
+namespace {
+
+// Main control ids.
+enum {
+    SCAN = 100, CANCEL = 101, HELP = 102, CRLF = 104, CASE = 105, DATES = 106, MOVE = 108, DEL = 109,
+    REQUEST = 110, SAVE = 111, FOR_SCAN = 116, FOR_OUTPUT = 117, CHOOSE = 118, CHOSEN = 119, OUTPUT = 120,
+    PATTERNS = 121, PATH = 122,
+    ABORT = 200, QUIT = 201, SUMMARY = 202, COLLECT_LABEL = 203, COLLECT_COUNT = 204, PROCESS_LABEL = 205,
+    PROCESS_COUNT = 206, WRITE_LABEL = 207, WRITE_FILE = 208, FINISHED = 216,
+};
+
+std::string exe, work, screens;
+
+// --- files -----------------------------------------------------------------
+
+void make_dirs(const std::string& path)
+{
+    for (size_t i = 3; i <= path.size(); i++)
+        if (i == path.size() || path[i] == '\\')
+            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+}
+
+void make_file(const std::string& path, const std::string& content)
+{
+    make_dirs(path.substr(0, path.rfind('\\')));
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f)
+        fail("cannot create " + path);
+    fwrite(content.data(), 1, content.size(), f);
+    fclose(f);
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string read_file(const std::string& path)
+{
+    std::string s;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return s;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        s.append(buf, n);
+    fclose(f);
+    return s;
+}
+
+void remove_tree(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string full = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                remove_tree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+bool contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
+
+// --- steps -----------------------------------------------------------------
+
+// Opens drive Z (the Unix root under Wine) and walks down to `dir`.
+void browse_to(Twinex& t, const std::string& dir)
+{
+    std::string z;
+    for (const std::string& r : t.rows(CHOOSE))
+        if (r.compare(0, 5, "Z:  [") == 0)
+            z = r;
+    check(!z.empty(), "drive Z is listed");
+    t.open_row(CHOOSE, z);
+    check(t.wait_text(PATH, "Z:", 5000), "PATH shows Z:");
+    std::string path = "Z:";
+    size_t at = 3;
+    while (at < dir.size()) {
+        size_t end = dir.find('\\', at);
+        if (end == std::string::npos)
+            end = dir.size();
+        std::string name = dir.substr(at, end - at);
+        path += "\\" + name;
+        t.open_row(CHOOSE, name);
+        if (!t.wait_text(PATH, path, 5000))
+            fail("PATH did not become " + path);
+        at = end + 1;
+    }
+    note("browsed to " + path);
+}
+
+bool wait_rows(Twinex& t, int id, const std::vector<std::string>& want, unsigned ms)
+{
+    for (unsigned waited = 0; waited < ms; waited += 50) {
+        if (t.rows(id) == want)
+            return true;
+        Sleep(50);
+    }
+    return t.rows(id) == want;
+}
+
+void choose_for_scan(Twinex& t, const std::string& name, const std::vector<std::string>& chosen_after)
+{
+    t.select(CHOOSE, name);
+    t.click(FOR_SCAN);
+    check(wait_rows(t, CHOSEN, chosen_after, 5000), name + " is chosen");
+}
+
+void choose_for_output(Twinex& t, const std::string& name, const std::string& path)
+{
+    t.select(CHOOSE, name);
+    t.click(FOR_OUTPUT);
+    check(t.wait_text(OUTPUT, path, 5000), "OUTPUT shows " + path);
+}
+
+void set_tick(Twinex& t, int id, bool on)
+{
+    if (t.checked(id) != on)
+        t.click(id);
+    for (int i = 0; i < 100 && t.checked(id) != on; i++)
+        Sleep(50);
+    check(t.checked(id) == on, "box " + std::to_string(id) + (on ? " ticked" : " unticked"));
+}
+
+long number(const std::string& s) { return s.empty() ? -1 : strtol(s.c_str(), nullptr, 10); }
+
+// --- scenarios ---------------------------------------------------------------
+
+struct Spec {
+    int id;
+    const char* cls;
+    const char* caption;
+    DWORD style;   // bits that must be set
+    int x, y, w, h;
+};
+
+const DWORD PUSH = BS_CENTER | WS_TABSTOP, CHECK = BS_AUTOCHECKBOX | WS_TABSTOP, GROUP = BS_GROUPBOX;
+const DWORD LIST = LVS_REPORT | LVS_SINGLESEL | LVS_AUTOARRANGE;
+const DWORD EDIT = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
+
+const Spec main_controls[] = {
+    {100, "button", "SCAN", PUSH, 454, 465, 90, 39},
+    {101, "button", "CANCEL", PUSH, 660, 465, 90, 39},
+    {102, "button", "Help", PUSH, 557, 465, 90, 39},
+    {103, "button", "List Options", GROUP, 8, 400, 170, 105},
+    {104, "button", "[RETURN] + NLs", CHECK, 14, 425, 155, 20},
+    {105, "button", "Case Insensitive", CHECK, 14, 450, 155, 20},
+    {106, "button", "Datestamps", CHECK, 14, 475, 155, 20},
+    {107, "button", "Actions while Scanning", GROUP, 180, 400, 270, 105},
+    {108, "button", "MOVE TWINEX to SINKHOLE", CHECK, 186, 420, 258, 20},
+    {109, "button", "DELETE Old Modified Files", CHECK, 186, 440, 258, 20},
+    {110, "button", "REQUEST EACH DELETION", CHECK, 186, 460, 258, 20},
+    {111, "button", "SAVE DELETED FILES", CHECK, 186, 480, 258, 20},
+    {112, "button", "PARENT", PUSH, 640, 8, 110, 29},
+    {113, "button", "DRIVES", PUSH, 640, 48, 110, 29},
+    {114, "button", "REFRESH", PUSH, 640, 88, 110, 29},
+    {115, "button", "SELECT", GROUP, 618, 240, 132, 130},
+    {116, "button", "for SCAN", PUSH, 624, 265, 120, 39},
+    {117, "button", "for OUTPUT", PUSH, 624, 320, 120, 39},
+    {118, "SysListView32", "", LIST, 314, 8, 300, 360},
+    {119, "SysListView32", "", LIST, 8, 8, 300, 360},
+    {120, "edit", "", EDIT | ES_READONLY, 550, 400, 200, 20},
+    {121, "edit", "", EDIT, 550, 425, 200, 20},
+    {122, "edit", "", EDIT | ES_READONLY, 55, 374, 695, 20},
+    {123, "static", "PATH", SS_LEFT, 8, 374, 45, 20},
+    {124, "static", "OUTPUT", SS_RIGHT, 450, 400, 74, 20},
+    {125, "button", "X", PUSH, 526, 400, 20, 20},
+    {126, "static", "PATTERNS", SS_RIGHT, 450, 425, 90, 20},
+};
+
+void check_control(Twinex& t, const Spec& s)
+{
+    HWND h = t.need(s.id);
+    char cls[64] = "";
+    GetClassNameA(h, cls, sizeof cls);
+    std::string name = "control " + std::to_string(s.id) + " (" + s.caption + ")";
+    if (_stricmp(cls, s.cls) != 0)
+        fail(name + " has class " + cls);
+    DWORD style = static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE));
+    // An edit control draws its border itself and drops WS_BORDER from its
+    // style, so that bit cannot be read back.
+    DWORD want = WS_CHILD | WS_VISIBLE | (s.style & ~static_cast<DWORD>(WS_BORDER));
+    if ((style & want) != want) {
+        char bits[32];
+        snprintf(bits, sizeof bits, "%08lx", static_cast<unsigned long>(want & ~style));
+        fail(name + " lacks style bits " + bits);
+    }
+    if (!_stricmp(s.cls, "button") && (style & 0xF) != (s.style & 0xF))
+        fail(name + " is the wrong kind of button");
+    if (!_stricmp(s.cls, "edit") && ((style & ES_READONLY) != (s.style & ES_READONLY)))
+        fail(name + " has the wrong read-only state");
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, t.main(), reinterpret_cast<POINT*>(&r), 2);
+    if (r.left != s.x || r.top != s.y || r.right - r.left != s.w || r.bottom - r.top != s.h)
+        fail(name + " is at " + std::to_string(r.left) + "," + std::to_string(r.top) + " size " +
+             std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top));
+    if (s.caption[0] && t.text(s.id) != s.caption)
+        fail(name + " shows \"" + t.text(s.id) + "\"");
+}
+
+void first_window()
+{
+    Twinex t(exe);
+    char title[32] = "";
+    GetWindowTextA(t.main(), title, sizeof title);
+    check(!strcmp(title, "twinex"), "window title twinex");
+    for (const Spec& s : main_controls)
+        check_control(t, s);
+    check(true, "27 main controls with their classes, captions, styles, places and ids");
+    const std::string pad(20, ' ');
+    check(t.column_caption(CHOOSE) == pad + "CHOOSE (Drive or Directory)", "CHOOSE_W column caption");
+    check(t.column_caption(CHOSEN) == pad + "CHOSEN (Paths to be scanned)", "CHOSEN_W column caption");
+
+    check(t.checked(CASE) && t.checked(DATES), "Case Insensitive and Datestamps ticked");
+    check(!t.checked(CRLF) && !t.checked(MOVE) && !t.checked(DEL), "[RETURN] + NLs, MOVE and DELETE unticked");
+    check(t.checked(REQUEST) && t.checked(SAVE), "REQUEST EACH DELETION and SAVE DELETED FILES ticked");
+    check(!t.enabled(REQUEST) && !t.enabled(SAVE), "... and greyed");
+    std::vector<std::string> drives = t.rows(CHOOSE);
+    check(!drives.empty(), "CHOOSE_W lists the drives");
+    for (const std::string& d : drives)
+        check(d.size() > 8 && d[1] == ':' && d.compare(2, 4, "  [ ") == 0 && contains(d, " ]"),
+              "drive row \"" + d + "\"");
+    check(t.rows(CHOSEN).empty(), "CHOSEN_W empty");
+    check(t.text(PATH).empty() && t.text(OUTPUT).empty() && t.text(PATTERNS).empty(), "boxes empty");
+    t.screenshot(screens + "\\main_window.bmp");
+
+    t.click(DEL);
+    for (int i = 0; i < 100 && !t.enabled(REQUEST); i++)
+        Sleep(50);
+    check(t.checked(DEL) && t.enabled(REQUEST) && t.enabled(SAVE), "DELETE livens its two options");
+    t.click(MOVE);
+    for (int i = 0; i < 100 && t.enabled(REQUEST); i++)
+        Sleep(50);
+    check(t.checked(MOVE) && !t.checked(DEL) && !t.enabled(REQUEST) && !t.enabled(SAVE) && t.checked(REQUEST),
+          "MOVE unticks DELETE and greys its options, keeping their ticks");
+
+    t.click(HELP);
+    HWND box = t.wait_box(10000);
+    check(box != nullptr, "Help shows a box");
+    std::string about = Twinex::box_text(box);
+    check(about.compare(0, 13, "\ntwinex 1.03 ") == 0, "About box: empty line, then the banner");
+    Twinex::answer(box, IDOK);
+
+    t.click(CANCEL);
+    check(t.wait_exit(15000) == 0, "CANCEL ends the program with exit code 0");
+}
+
+void finished_scan_and_again()
+{
+    std::string base = work + "\\scan";
+    remove_tree(base);
+    make_file(base + "\\tree1\\a.txt", "one");
+    make_file(base + "\\tree1\\sub\\B.TXT", "two");
+    make_file(base + "\\tree1\\only1.txt", "three");
+    make_file(base + "\\tree2\\A.TXT", "four");
+    make_file(base + "\\tree2\\b.txt", "five");
+    make_file(base + "\\tree2\\c.dat", "six");
+
+    Twinex t(exe);
+    browse_to(t, base);
+    choose_for_scan(t, "tree1", {base + "\\tree1"});
+    choose_for_scan(t, "tree2", {base + "\\tree1", base + "\\tree2"});
+    set_tick(t, CRLF, true);
+    set_tick(t, DATES, false);
+
+    t.click(SCAN);
+    t.expect_box("NO OUTPUT CHOSEN\nDo you want to use:-\n" + base + "\\tree1", IDOK);
+    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?", IDOK);
+    check(t.wait_text(FINISHED, "<< FINISHED >>", 60000), "the panel shows << FINISHED >>");
+    check(t.wait_text(ABORT, "AGAIN", 5000), "the ABORT button reads AGAIN");
+    check(t.text(SUMMARY) == "LISTING TWINEX ONLY", "summary line");
+    check(t.text(COLLECT_LABEL) == "COLLECTING: " && t.text(COLLECT_COUNT) == "6", "6 files collected");
+    check(t.text(PROCESS_LABEL) == "PROCESSING:" && t.text(PROCESS_COUNT) == "2", "2 names found twice");
+    std::string report = base + "\\tree1\\twinfiles000.txt";
+    check(t.text(WRITE_LABEL) == "WRITING:" && t.text(WRITE_FILE) == report, "WRITING: " + report);
+    t.screenshot(screens + "\\finished_panel.bmp");
+
+    std::string text = read_file(report);
+    check(contains(text, base + "\\tree1\\a.txt") && contains(text, base + "\\tree2\\A.TXT") &&
+              contains(text, base + "\\tree1\\sub\\B.TXT") && contains(text, base + "\\tree2\\b.txt"),
+          "the report lists both groups");
+    check(!contains(text, "only1.txt") && !contains(text, "c.dat"), "the report leaves out unique names");
+    check(contains(text, "\r\n"), "[RETURN] + NLs gives CR LF line ends");
+
+    t.click(ABORT);
+    check(t.wait_control(SCAN, true, 15000), "AGAIN brings back the main controls");
+    check(t.control(ABORT) == nullptr, "the panel is gone");
+    check(t.rows(CHOSEN).empty() && t.text(OUTPUT).empty() && t.text(PATH).empty() && t.text(PATTERNS).empty(),
+          "no roots, empty boxes");
+    check(!t.rows(CHOOSE).empty() && t.rows(CHOOSE)[0][1] == ':', "the chooser shows the drives");
+    check(t.checked(CRLF) && !t.checked(DATES) && t.checked(CASE), "list options as last used");
+    check(!t.checked(MOVE) && !t.checked(DEL) && !t.enabled(REQUEST), "actions unticked");
+
+    t.click(CANCEL);
+    check(t.wait_exit(15000) == 0, "the program ends");
+}
+
+// A tree big enough that a scan is still collecting when ABORT arrives.
+std::string big_tree()
+{
+    std::string base = work + "\\big";
+    std::string done = base + "\\complete.mark";
+    if (exists(done))
+        return base;
+    remove_tree(base);
+    for (int d = 0; d < 200; d++) {
+        char dir[64];
+        snprintf(dir, sizeof dir, "\\tree\\d%03d", d);
+        make_dirs(base + dir);
+        for (int f = 0; f < 100; f++) {
+            char name[64];
+            snprintf(name, sizeof name, "%s\\f%03d.txt", dir, f);
+            make_file(base + name, "");
+        }
+    }
+    make_file(done, "");
+    return base;
+}
+
+// Starts a listing scan of big\tree written to big; returns once files
+// are being counted.
+void start_big_scan(Twinex& t, const std::string& base)
+{
+    t.click(100 + 13);   // DRIVES
+    Sleep(300);
+    browse_to(t, base);
+    choose_for_scan(t, "tree", {base + "\\tree"});
+    choose_for_output(t, "tree", base + "\\tree");
+    t.click(SCAN);
+    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?", IDOK);
+    long seen = -1;
+    for (int i = 0; i < 400 && seen <= 0; i++) {
+        if (t.control(COLLECT_COUNT))
+            seen = number(t.text(COLLECT_COUNT));
+        if (seen <= 0)
+            Sleep(10);
+    }
+    check(seen > 0, "the scan is counting files");
+    check(t.text(FINISHED).empty() && t.text(ABORT) == "ABORT", "the scan is still running (" +
+          std::to_string(seen) + " files seen)");
+}
+
+void abort_and_close_box()
+{
+    std::string base = big_tree();
+    DeleteFileA((base + "\\tree\\twinfiles000.txt").c_str());
+    Twinex t(exe);
+    start_big_scan(t, base);
+    t.click(ABORT);
+    check(t.wait_control(SCAN, true, 30000), "ABORT brings back the main controls");
+    check(t.control(ABORT) == nullptr, "the panel is gone");
+    check(t.rows(CHOSEN).empty(), "no roots chosen");
+    if (exists(base + "\\tree\\twinfiles000.txt"))
+        note("the abort came after the collection");
+
+    start_big_scan(t, base);
+    PostMessageA(t.main(), WM_CLOSE, 0, 0);
+    check(t.wait_exit(30000) == 0, "the close box during a scan ends the program");
+}
+
+void quit_during_question()
+{
+    std::string base = work + "\\quit";
+    remove_tree(base);
+    make_file(base + "\\t1\\x.txt", "x1");
+    make_file(base + "\\t1\\y.txt", "y1");
+    make_file(base + "\\t2\\x.txt", "x2");
+    make_file(base + "\\t2\\y.txt", "y2");
+
+    Twinex t(exe);
+    browse_to(t, base);
+    choose_for_scan(t, "t1", {base + "\\t1"});
+    choose_for_scan(t, "t2", {base + "\\t1", base + "\\t2"});
+    choose_for_output(t, "t1", base + "\\t1");
+    set_tick(t, DEL, true);
+    set_tick(t, SAVE, false);
+    t.click(SCAN);
+    t.expect_box("DELETING OLD MODIFIED without Saving\nARE YOU SURE?", IDOK);
+
+    HWND question = t.wait_box(30000);
+    check(question != nullptr && GetDlgItem(question, IDCANCEL) != nullptr, "the scan asks before a deletion");
+    t.click(QUIT);
+    Sleep(1000);
+    check(t.running(), "QUIT waits while the scan thread asks");
+    Twinex::answer(question, IDCANCEL);
+    for (int i = 0; i < 20 && t.running(); i++) {   // any further question: keep the file
+        HWND more = t.wait_box(500);
+        if (more)
+            Twinex::answer(more, IDCANCEL);
+    }
+    check(t.wait_exit(30000) == 0, "QUIT ends the program once the thread has stopped");
+    std::string text = read_file(base + "\\t1\\twinfiles000.txt");
+    check(!text.empty() && contains(text, "x.txt"), "the report was written and closed as far as it got");
+    check(exists(base + "\\t1\\x.txt") && exists(base + "\\t2\\x.txt") && exists(base + "\\t1\\y.txt") &&
+              exists(base + "\\t2\\y.txt"),
+          "no file was deleted");
+}
+
+void pattern_error_stalls()
+{
+    std::string base = work + "\\stall";
+    remove_tree(base);
+    make_file(base + "\\t\\a.txt", "a");
+    make_file(base + "\\t\\b.txt", "b");
+
+    Twinex t(exe);
+    browse_to(t, base);
+    choose_for_scan(t, "t", {base + "\\t"});
+    choose_for_output(t, "t", base + "\\t");
+    t.set_text(PATTERNS, "ab]");
+    t.click(SCAN);
+    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?", IDOK);
+    HWND box = t.wait_box(30000);
+    check(box != nullptr, "a box after the bad pattern");
+    std::string shown = Twinex::box_text(box);
+    check(shown.compare(0, 15, "PATTERN ERROR: ") == 0, "it reads " + shown.substr(0, shown.find('\n')));
+    Twinex::answer(box, IDOK);
+    Sleep(1000);
+    check(t.control(ABORT) && t.text(ABORT) == "ABORT", "the panel stays with ABORT");
+    t.click(ABORT);
+    Sleep(1500);
+    check(t.control(ABORT) && !t.control(SCAN), "ABORT does nothing in the stalled state");
+    check(!exists(base + "\\t\\twinfiles000.txt"), "no report was written");
+    t.click(QUIT);
+    check(t.wait_exit(15000) == 0, "QUIT ends the program");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        fprintf(stderr, "usage: %s twinex.exe work-directory scenario\n", argv[0]);
+        return 2;
+    }
+    char display[256];
+    if (!GetEnvironmentVariableA("DISPLAY", display, sizeof display) && GetSystemMetrics(SM_CXSCREEN) == 0) {
+        printf("no display: skipped\n");
+        return 77;
+    }
+    exe = windows_path(argv[1]);
+    work = windows_path(argv[2]);
+    screens = work + "\\screens";
+    make_dirs(screens);
+    std::string s = argv[3];
+    if (s == "first")
+        first_window();
+    else if (s == "scan")
+        finished_scan_and_again();
+    else if (s == "abort")
+        abort_and_close_box();
+    else if (s == "quit")
+        quit_during_question();
+    else if (s == "stalled")
+        pattern_error_stalls();
+    else
+        fail("unknown scenario " + s);
+    printf("passed: %s\n", s.c_str());
+    return 0;
+}
