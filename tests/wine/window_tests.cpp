@@ -289,7 +289,7 @@ void finished_scan_and_again()
 
     t.click(SCAN);
     t.expect_box("NO OUTPUT CHOSEN\nDo you want to use:-\n" + base + "\\tree1", IDOK);
-    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?", IDOK);
+    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?\n", IDOK);
     check(t.wait_text(FINISHED, "<< FINISHED >>", 60000), "the panel shows << FINISHED >>");
     check(t.wait_text(ABORT, "AGAIN", 5000), "the ABORT button reads AGAIN");
     check(t.text(SUMMARY) == "LISTING TWINEX ONLY", "summary line");
@@ -351,7 +351,7 @@ void start_big_scan(Twinex& t, const std::string& base)
     choose_for_scan(t, "tree", {base + "\\tree"});
     choose_for_output(t, "tree", base + "\\tree");
     t.click(SCAN);
-    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?", IDOK);
+    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?\n", IDOK);
     long seen = -1;
     for (int i = 0; i < 400 && seen <= 0; i++) {
         if (t.control(COLLECT_COUNT))
@@ -399,7 +399,7 @@ void quit_during_question()
     set_tick(t, DEL, true);
     set_tick(t, SAVE, false);
     t.click(SCAN);
-    t.expect_box("DELETING OLD MODIFIED without Saving\nARE YOU SURE?", IDOK);
+    t.expect_box("DELETING OLD MODIFIED without Saving\nARE YOU SURE?\n", IDOK);
 
     HWND question = t.wait_box(30000);
     check(question != nullptr && GetDlgItem(question, IDCANCEL) != nullptr, "the scan asks before a deletion");
@@ -433,7 +433,7 @@ void pattern_error_stalls()
     choose_for_output(t, "t", base + "\\t");
     t.set_text(PATTERNS, "ab]");
     t.click(SCAN);
-    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?", IDOK);
+    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?\n", IDOK);
     HWND box = t.wait_box(30000);
     check(box != nullptr, "a box after the bad pattern");
     std::string shown = Twinex::box_text(box);
