@@ -124,6 +124,11 @@ HWND Create(HINSTANCE hInst, int nCmdShow)
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, hInst,
                                 nullptr);
     if (!hwnd) {
+        // A window torn down during its creation has posted the quit
+        // message, which would close the box at once; the program ends
+        // right after the box anyway.
+        MSG quit;
+        PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         app->feedback.Complain(COMPLAIN_NOTICE, "Create", "Can't create main window", nullptr, nullptr);
         return nullptr;
     }
