@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/scan.h"
+#include "report/actions.h"
 #include "ui/scan_setup.h"
 
 const char* const about_contact = "Finds files of the same name. Questions and faults: twinex maintainers.";
@@ -148,10 +149,7 @@ void Commands::stop_scan_thread()
     st_.sys->close_thread(thread_);
     thread_ = nullptr;
     st_.hThread = nullptr;
-    if (st_.report) {   // the thread closes its own report; this is a last guard
-        fclose(st_.report);
-        st_.report = nullptr;
-    }
+    close_report(st_);   // the thread closes its own report; this is a last guard
     if (release_after_wait_)
         cleanup(st_);
 }
@@ -204,13 +202,11 @@ void Commands::start_scan()
     }
     panel_ = true;
     w_.set_panel_text(PF_SUMMARY, action_summary(st_));
-    if (!start_scan_thread(st_)) {
+    if (!start_scan_thread(st_, &thread_)) {
         st_.ui->Complain(COMPLAIN_ERROR, caption, "ERROR: can't create scan thread.", "QUITTING", nullptr);
         closed_ = true;
         w_.close_window();
-        return;
     }
-    thread_ = st_.hThread;
 }
 
 void Commands::abort_or_again()
