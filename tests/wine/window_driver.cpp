@@ -201,7 +201,19 @@ Twinex::Twinex(const std::string& exe)
     }
     if (!main_)
         fail("the main window did not appear");
-    wait_control(100, true, 10000);
+    if (!wait_main(10000))
+        fail("the main controls did not appear");
+}
+
+// Controls are created one after the other by the window thread; a message
+// sent to the last one is served only once that thread is idle again, so
+// after it every control and its contents are in place.
+bool Twinex::wait_main(unsigned ms) const
+{
+    if (!wait_control(126, true, ms))
+        return false;
+    text(126);
+    return true;
 }
 
 Twinex::~Twinex()

@@ -55,6 +55,9 @@ public:
 
     // Waits until control `id`'s text equals `want`.
     bool wait_text(int id, const std::string& want, unsigned ms) const;
+    // Waits until the main controls are all in place (after start, ABORT
+    // or AGAIN).
+    bool wait_main(unsigned ms) const;
     // Waits until control `id` exists (or, with present false, is gone).
     bool wait_control(int id, bool present, unsigned ms) const;
 

@@ -307,7 +307,7 @@ void finished_scan_and_again()
     check(contains(text, "\r\n"), "[RETURN] + NLs gives CR LF line ends");
 
     t.click(ABORT);
-    check(t.wait_control(SCAN, true, 15000), "AGAIN brings back the main controls");
+    check(t.wait_main(15000), "AGAIN brings back the main controls");
     check(t.control(ABORT) == nullptr, "the panel is gone");
     check(t.rows(CHOSEN).empty() && t.text(OUTPUT).empty() && t.text(PATH).empty() && t.text(PATTERNS).empty(),
           "no roots, empty boxes");
@@ -371,7 +371,7 @@ void abort_and_close_box()
     Twinex t(exe);
     start_big_scan(t, base);
     t.click(ABORT);
-    check(t.wait_control(SCAN, true, 30000), "ABORT brings back the main controls");
+    check(t.wait_main(30000), "ABORT brings back the main controls");
     check(t.control(ABORT) == nullptr, "the panel is gone");
     check(t.rows(CHOSEN).empty(), "no roots chosen");
     if (exists(base + "\\tree\\twinfiles000.txt"))
