@@ -353,7 +353,7 @@ void start_big_scan(Twinex& t, const std::string& base)
     t.click(SCAN);
     t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?\n", IDOK);
     long seen = -1;
-    for (int i = 0; i < 400 && seen <= 0; i++) {
+    for (ULONGLONG until = GetTickCount64() + 30000; seen <= 0 && GetTickCount64() < until;) {
         if (t.control(COLLECT_COUNT))
             seen = number(t.text(COLLECT_COUNT));
         if (seen <= 0)
@@ -449,6 +449,26 @@ void pattern_error_stalls()
     check(t.wait_exit(15000) == 0, "QUIT ends the program");
 }
 
+// A report that cannot be opened is fatal on the scan thread: its box, then
+// the program ends by itself.
+void fatal_error_ends_the_program()
+{
+    std::string base = work + "\\fatal";
+    remove_tree(base);
+    make_file(base + "\\t\\a.txt", "a");
+    make_file(base + "\\t\\sub\\a.txt", "b");
+
+    Twinex t(exe);
+    browse_to(t, base);
+    choose_for_scan(t, "t", {base + "\\t"});
+    t.set_text(OUTPUT, base + "\\missing");   // a directory that does not exist
+    t.click(SCAN);
+    t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?\n", IDOK);
+    t.expect_box("Can't open an output file\nQUITTING...\n", IDOK, 30000);
+    check(t.wait_exit(30000) == 0, "the program ends after the fatal error");
+    check(exists(base + "\\t\\a.txt") && exists(base + "\\t\\sub\\a.txt"), "the files are untouched");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -477,6 +497,8 @@ int main(int argc, char** argv)
         quit_during_question();
     else if (s == "stalled")
         pattern_error_stalls();
+    else if (s == "fatal")
+        fatal_error_ends_the_program();
     else
         fail("unknown scenario " + s);
     printf("passed: %s\n", s.c_str());
