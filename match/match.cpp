@@ -23,6 +23,8 @@
 #include "match/match_internal.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <utility>
 
 namespace {
@@ -40,7 +42,12 @@ struct RestRow {
     uint64_t failed[MARKED / 64];
 };
 
-constexpr int REST_ROWS = 32;  // further rests run unremembered
+// Patterns with few stars and sets keep their rows in a short list that is
+// searched; others in a table indexed by the rest's place in the pattern,
+// on the stack for patterns as long as the window takes, on the heap for
+// longer ones (when the heap refuses, they run unremembered).
+constexpr int SHORT_ROWS = 32;
+constexpr size_t STACK_INDEXED = 2048;
 
 struct Matcher {
     Matcher(const char* n, const char* e, int i, uint32_t* err, bool r)
@@ -53,8 +60,12 @@ struct Matcher {
     int32_t sbrackets = 0;
     int32_t cbrackets = 0;
     unsigned long long entries = 0;
+    RestRow* rows = nullptr;     // the first `nrows` are in use
     int nrows = 0;
-    RestRow rows[REST_ROWS];  // the first `nrows` are in use
+    int capacity = 0;
+    const char* pattern = nullptr;
+    uint32_t* index = nullptr;   // row number + 1 by place in `pattern`, or null
+    size_t indexed = 0;          // places in `index`
 };
 
 int do_match(Matcher& m, const char** s_ptr, const char** p_ptr);
@@ -226,17 +237,26 @@ inline bool rows_apply(const Matcher& m)
 
 RestRow* find_row(Matcher& m, const char* p)
 {
+    if (m.index != nullptr) {
+        const auto at = static_cast<size_t>(p - m.pattern);
+        return at < m.indexed && m.index[at] != 0 ? &m.rows[m.index[at] - 1] : nullptr;
+    }
     for (int k = 0; k < m.nrows; ++k) {
         if (m.rows[k].p == p) return &m.rows[k];
     }
     return nullptr;
 }
 
-// The row of `p`, made on first use; null when every row is taken.
+// The row of `p`, made on first use; null when there is no room for it.
 RestRow* add_row(Matcher& m, const char* p)
 {
     if (RestRow* row = find_row(m, p)) return row;
-    if (m.nrows == REST_ROWS) return nullptr;
+    if (m.nrows == m.capacity) return nullptr;
+    if (m.index != nullptr) {
+        const auto at = static_cast<size_t>(p - m.pattern);
+        if (at >= m.indexed) return nullptr;
+        m.index[at] = static_cast<uint32_t>(m.nrows + 1);
+    }
     RestRow& row = m.rows[m.nrows++];
     row.p = p;
     row.fails_from = nullptr;
@@ -521,15 +541,63 @@ int cbracket(Matcher& m, const char** s_ptr, const char** p_ptr)
 
 }  // namespace
 
+namespace {
+
+int run_matcher(Matcher& m, const char* s, const char* p, MatchRun* run)
+{
+    const int result = do_match(m, &s, &p);
+    run->entries = m.entries;
+    return result;
+}
+
+// Whether the pattern may need more rows than the short list holds.
+bool many_rests(const char* p)
+{
+    int rests = 0;
+    for (; *p != '\0'; ++p) {
+        if ((*p == '*' || *p == ']') && ++rests > SHORT_ROWS) return true;
+    }
+    return false;
+}
+
+int run_indexed(Matcher& m, const char* s, const char* p, MatchRun* run, RestRow* rows,
+                uint32_t* index, size_t indexed)
+{
+    m.rows = rows;
+    m.capacity = static_cast<int>(indexed / 2 + 1);  // a rest follows a `*` or a `]`
+    m.pattern = p;
+    m.index = index;
+    m.indexed = indexed;
+    return run_matcher(m, s, p, run);
+}
+
+int match_long(Matcher& m, const char* s, const char* p, MatchRun* run)
+{
+    const size_t length = std::strlen(p) + 1;
+    if (length <= STACK_INDEXED) {
+        RestRow rows[STACK_INDEXED / 2 + 1];
+        uint32_t index[STACK_INDEXED] = {};
+        return run_indexed(m, s, p, run, rows, index, STACK_INDEXED);
+    }
+    std::unique_ptr<RestRow[]> rows(new (std::nothrow) RestRow[length / 2 + 1]);
+    std::unique_ptr<uint32_t[]> index(new (std::nothrow) uint32_t[length]());
+    if (!rows || !index) return run_matcher(m, s, p, run);
+    return run_indexed(m, s, p, run, rows.get(), index.get(), length);
+}
+
+}  // namespace
+
 int match_run(const char* s, const char* p, int i, const char* end, uint32_t* p_error,
               MatchRun* run)
 {
     run->entries = 0;
     if (pattern_error(p, p_error)) return 0;
     Matcher m(s, end, i, p_error, run->remember);
-    const int result = do_match(m, &s, &p);
-    run->entries = m.entries;
-    return result;
+    if (run->remember && many_rests(p)) return match_long(m, s, p, run);
+    RestRow rows[SHORT_ROWS];
+    m.rows = rows;
+    m.capacity = SHORT_ROWS;
+    return run_matcher(m, s, p, run);
 }
 
 int match(const char* s, const char* p, int i, const char* end, uint32_t* p_error)

@@ -403,7 +403,38 @@ TEST(Match, RememberingAgreesWithPlainRecursion)
         if (valid == 0) {
             ASSERT_EQ(kept_code, 0u) << "'" << p << "' vs '" << s << "'";
         }
+        // a run of stars acts as one, but many of them make the matcher
+        // keep its remembered failures in a table indexed by place
+        const std::string one = "*" + p, many = std::string(40, '*') + p;
+        const int r3 = match_run(s.c_str(), one.c_str(), flag, nullptr, &plain_code, &plain);
+        const int r4 = match_run(s.c_str(), many.c_str(), flag, nullptr, &kept_code, &kept);
+        ASSERT_EQ(r3, r4) << "'" << many << "' vs '" << s << "'";
+        ASSERT_EQ(kept_code, plain_code) << "'" << many << "' vs '" << s << "'";
     }
+}
+
+// Patterns as long as the window takes, and longer, stay fast and agree.
+TEST(Match, LongPatterns)
+{
+    const std::string name(255, 'a');
+    std::string stars, sets, groups;
+    for (int k = 0; k < 1023; ++k) stars += "*a";
+    for (int k = 0; k < 682; ++k) sets += "[*]";
+    for (int k = 0; k < 340; ++k) groups += "[(";
+    groups += "a";
+    for (int k = 0; k < 340; ++k) groups += ")]";
+    const std::string longer = sets + sets + "b";
+    int result = -1;
+    EXPECT_LT(entries(name, (stars + "b").c_str(), true, &result), 200000u);
+    EXPECT_EQ(result, 0);
+    EXPECT_LT(entries(name + "b", (stars.substr(0, 500) + "b").c_str(), true, &result), 200000u);
+    EXPECT_EQ(result, 1);
+    EXPECT_LT(entries(name, (sets + "b").c_str(), true, &result), 1000000u);
+    EXPECT_EQ(result, 0);
+    EXPECT_LT(entries(name, longer.c_str(), true, &result), 2000000u);
+    EXPECT_EQ(result, 0);
+    EXPECT_LT(entries("a", groups.c_str(), true, &result), 2000u);
+    EXPECT_EQ(result, 1);
 }
 
 // Arbitrary bytes as pattern and name, in buffers of their exact size so the
