@@ -1,7 +1,5 @@
 #include "ui/commands.h"
 
-#include <cstdio>
-
 #include "engine/scan.h"
 #include "report/actions.h"
 #include "ui/scan_setup.h"
