@@ -12,7 +12,7 @@ HWND tControl[PF_COUNT];
 
 namespace {
 
-struct ControlSpec {
+struct ControlLayout {
     const char* cls;
     const char* caption;
     DWORD style;
@@ -27,7 +27,7 @@ constexpr DWORD EDIT = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD READONLY = EDIT | ES_READONLY;
 
 // The main controls in index order (each group box before what it frames).
-const ControlSpec main_specs[MC_COUNT] = {
+const ControlLayout main_layout[MC_COUNT] = {
     {"button", "SCAN", PUSH, 454, 465, 90, 39},
     {"button", "CANCEL", PUSH, 660, 465, 90, 39},
     {"button", "Help", PUSH, 557, 465, 90, 39},
@@ -58,7 +58,7 @@ const ControlSpec main_specs[MC_COUNT] = {
 };
 
 // The progress panel: two buttons, then label and value rows.
-const ControlSpec panel_specs[PF_COUNT] = {
+const ControlLayout panel_layout[PF_COUNT] = {
     {"button", "ABORT", PUSH, 560, 480, 90, 29},
     {"button", "QUIT", PUSH, 660, 480, 90, 29},
     {"static", "", SS_LEFT, 8, 20, 700, 20},
@@ -78,7 +78,7 @@ const ControlSpec panel_specs[PF_COUNT] = {
     {"static", "", SS_LEFT, 220, 200, 500, 20},
 };
 
-HWND create_control(HWND parent, const ControlSpec& s, int id)
+HWND create_control(HWND parent, const ControlLayout& s, int id)
 {
     return CreateWindowExA(0, s.cls, s.caption, WS_CHILD | WS_VISIBLE | s.style, s.x, s.y, s.width, s.height,
                            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), hInstance, nullptr);
@@ -86,10 +86,10 @@ HWND create_control(HWND parent, const ControlSpec& s, int id)
 
 // Creates a set in index order; a failed control leaves null and creation
 // goes on. Returns the index of the first missing control, or -1.
-int create_set(HWND parent, const ControlSpec* specs, HWND* handles, int count, int id_base)
+int create_set(HWND parent, const ControlLayout* layout, HWND* handles, int count, int id_base)
 {
     for (int i = 0; i < count; i++)
-        handles[i] = create_control(parent, specs[i], id_base + i);
+        handles[i] = create_control(parent, layout[i], id_base + i);
     for (int i = 0; i < count; i++) {
         if (!handles[i])
             return i;
@@ -135,7 +135,7 @@ bool insert_column(HWND list, const char* caption)
 
 int CreateMainControls(HWND hwnd)
 {
-    int missing = create_set(hwnd, main_specs, hControl, MC_COUNT, MAIN_ID_BASE);
+    int missing = create_set(hwnd, main_layout, hControl, MC_COUNT, MAIN_ID_BASE);
     if (missing >= 0)
         return creation_failed(hwnd, true, missing);
     return SetHeaders();
@@ -160,7 +160,7 @@ int SetHeaders()
 
 int CreateTControls(HWND hwnd)
 {
-    int missing = create_set(hwnd, panel_specs, tControl, PF_COUNT, PANEL_ID_BASE);
+    int missing = create_set(hwnd, panel_layout, tControl, PF_COUNT, PANEL_ID_BASE);
     if (missing >= 0)
         return creation_failed(hwnd, false, missing);
     return 1;

@@ -149,7 +149,7 @@ long number(const std::string& s) { return s.empty() ? -1 : strtol(s.c_str(), nu
 
 // --- scenarios ---------------------------------------------------------------
 
-struct Spec {
+struct Expected {
     int id;
     const char* cls;
     const char* caption;
@@ -161,7 +161,7 @@ const DWORD PUSH = BS_CENTER | WS_TABSTOP, CHECK = BS_AUTOCHECKBOX | WS_TABSTOP,
 const DWORD LIST = LVS_REPORT | LVS_SINGLESEL | LVS_AUTOARRANGE;
 const DWORD EDIT = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
 
-const Spec main_controls[] = {
+const Expected main_controls[] = {
     {100, "button", "SCAN", PUSH, 454, 465, 90, 39},
     {101, "button", "CANCEL", PUSH, 660, 465, 90, 39},
     {102, "button", "Help", PUSH, 557, 465, 90, 39},
@@ -191,7 +191,7 @@ const Spec main_controls[] = {
     {126, "static", "PATTERNS", SS_RIGHT, 450, 425, 90, 20},
 };
 
-void check_control(Twinex& t, const Spec& s)
+void check_control(Twinex& t, const Expected& s)
 {
     HWND h = t.need(s.id);
     char cls[64] = "";
@@ -228,7 +228,7 @@ void first_window()
     char title[32] = "";
     GetWindowTextA(t.main(), title, sizeof title);
     check(!strcmp(title, "twinex"), "window title twinex");
-    for (const Spec& s : main_controls)
+    for (const Expected& s : main_controls)
         check_control(t, s);
     check(true, "27 main controls with their classes, captions, styles, places and ids");
     const std::string pad(20, ' ');
