@@ -191,6 +191,19 @@ const Expected main_controls[] = {
     {126, "static", "PATTERNS", SS_RIGHT, 450, 425, 90, 20},
 };
 
+// The progress panel; the texts are checked where the scan has set them.
+const Expected panel_controls[] = {
+    {200, "button", "", PUSH, 560, 480, 90, 29},  {201, "button", "QUIT", PUSH, 660, 480, 90, 29},
+    {202, "static", "", SS_LEFT, 8, 20, 700, 20}, {203, "static", "", SS_LEFT, 8, 60, 200, 20},
+    {204, "static", "", SS_LEFT, 220, 60, 600, 20}, {205, "static", "", SS_LEFT, 8, 80, 200, 20},
+    {206, "static", "", SS_LEFT, 220, 80, 600, 20}, {207, "static", "", SS_LEFT, 8, 100, 200, 20},
+    {208, "static", "", SS_LEFT, 220, 100, 600, 20}, {209, "static", "", SS_LEFT, 8, 120, 110, 20},
+    {210, "static", "", SS_LEFT, 120, 120, 70, 20}, {211, "static", "", SS_LEFT, 220, 120, 500, 20},
+    {212, "static", "", SS_LEFT, 8, 140, 200, 20}, {213, "static", "", SS_LEFT, 220, 140, 500, 20},
+    {214, "static", "", SS_LEFT, 8, 160, 700, 20}, {215, "static", "", SS_LEFT, 220, 160, 500, 20},
+    {216, "static", "", SS_LEFT, 220, 200, 500, 20},
+};
+
 void check_control(Twinex& t, const Expected& s)
 {
     HWND h = t.need(s.id);
@@ -292,6 +305,9 @@ void finished_scan_and_again()
     t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?\n", IDOK);
     check(t.wait_text(FINISHED, "<< FINISHED >>", 60000), "the panel shows << FINISHED >>");
     check(t.wait_text(ABORT, "AGAIN", 5000), "the ABORT button reads AGAIN");
+    for (const Expected& s : panel_controls)
+        check_control(t, s);
+    check(true, "17 panel fields with their classes, places and ids");
     check(t.text(SUMMARY) == "LISTING TWINEX ONLY", "summary line");
     check(t.text(COLLECT_LABEL) == "COLLECTING: " && t.text(COLLECT_COUNT) == "6", "6 files collected");
     check(t.text(PROCESS_LABEL) == "PROCESSING:" && t.text(PROCESS_COUNT) == "2", "2 names found twice");
