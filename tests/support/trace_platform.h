@@ -38,8 +38,14 @@ public:
     // Runs `fn` once, just before the first call of `op` on `path`.
     void before_path(FaultOp op, const std::string& path, std::function<void()> fn)
     {
+        before_match(op, [path](const std::string& p) { return p == path; }, std::move(fn));
+    }
+    // Runs `fn` once, just before the first call of `op` whose path `when`
+    // accepts (`when` sees every such call's path until then).
+    void before_match(FaultOp op, std::function<bool(const std::string&)> when, std::function<void()> fn)
+    {
         MutexLock hold(lock_);
-        hooks_.push_back(Hook{op, path, std::move(fn)});
+        hooks_.push_back(Hook{op, std::move(when), std::move(fn)});
     }
 
     std::vector<Call> calls() const
@@ -60,7 +66,9 @@ public:
         hook(FaultOp::OpenDir, path);
         std::unique_ptr<DirListing> d = inner_.open_dir(path);
         note(FaultOp::OpenDir, path, "", d != nullptr);
-        return d;
+        if (!d)
+            return nullptr;
+        return std::unique_ptr<DirListing>(new Listing(*this, std::move(d)));
     }
     FileId identity(const char* path) override
     {
@@ -143,8 +151,25 @@ public:
 private:
     struct Hook {
         FaultOp op;
-        std::string path;
+        std::function<bool(const std::string&)> when;
         std::function<void()> fn;
+    };
+
+    class Listing : public DirListing {
+    public:
+        Listing(TracePlatform& owner, std::unique_ptr<DirListing> inner) : owner_(owner), inner_(std::move(inner)) {}
+        const char* next() override { return inner_->next(); }
+        bool entry_status(const char* full_path, FileStatus* st) override
+        {
+            owner_.hook(FaultOp::EntryStatus, full_path);
+            bool ok = inner_->entry_status(full_path, st);
+            owner_.note(FaultOp::EntryStatus, full_path, "", ok);
+            return ok;
+        }
+
+    private:
+        TracePlatform& owner_;
+        std::unique_ptr<DirListing> inner_;
     };
 
     void hook(FaultOp op, const char* path)
@@ -153,7 +178,7 @@ private:
         {
             MutexLock hold(lock_);
             for (Hook& h : hooks_) {
-                if (h.fn && h.op == op && h.path == path) {
+                if (h.fn && h.op == op && h.when(path)) {
                     fn = std::move(h.fn);
                     h.fn = nullptr;
                     break;
