@@ -170,6 +170,65 @@ INSTANTIATE_TEST_SUITE_P(AllRuns, ChangedBeforeTheReport,
                                     CHANGE_NAMES[int(std::get<1>(info.param))];
                          });
 
+// Written to while its copy is being made: the copy is not taken for a
+// saved file, it is removed, and the file stays where it is.
+TEST(UnderFoot, FileWrittenWhileItIsCopiedStaysInPlace)
+{
+    TestTree t;
+    t.file("a/notes.txt", "AAA", 1000);
+    t.file("b/notes.txt", "BBBB", 3000);
+    ScanRun run(t);
+    run.move();
+    run.root("a");
+    run.root("b");
+    run.fp.after(FaultOp::CopyFileNew, 1, [&] {   // b/notes.txt, the first of the group
+        std::ofstream(t.path("b/notes.txt"), std::ios::binary | std::ios::app) << " and more";
+        t.set_times("b/notes.txt", 4000, 4000);
+    });
+    run.scan();
+    std::string b = t.path("b/notes.txt");
+    EXPECT_TRUE(contains(run.report(), "=\n" + b + "\n<< COPY TO SINKHOLE FAILED: ERROR:   \"" + b +
+                                           "\" changed while it was copied, NOT MOVED >>\n<< FILE MOVED >>"))
+        << run.report();
+    EXPECT_EQ(t.read("b/notes.txt"), "BBBB and more");
+    EXPECT_EQ(contents_below(t.path("out/twinfiles000.sinkhole")), std::vector<std::string>{"AAA"});
+    EXPECT_EQ(run.st.numdeleted, 1);
+}
+
+// A deletion question can stay open for long: a file changed meanwhile, or
+// a kept file that went away meanwhile, keeps the file asked about.
+TEST(UnderFoot, ChangeWhileTheQuestionIsOpenKeepsTheFile)
+{
+    for (const char* changed : {"c/notes.txt", "b/notes.txt"}) {
+        SCOPED_TRACE(changed);
+        TestTree t;
+        t.file("a/notes.txt", "AAA", 1000);
+        t.file("b/notes.txt", "BBBB", 3000);
+        t.file("c/notes.txt", "CC", 2000);
+        ScanRun run(t);
+        run.del(true, true);
+        for (const char* r : {"a", "b", "c"})
+            run.root(r);
+        std::string c = t.path("c/notes.txt");
+        run.fb.on_complain([&](const RecordingFeedback::Message& m) {
+            if (m.msg2.value_or("") != c)
+                return;
+            if (std::string(changed) == "b/notes.txt")
+                fs::remove(t.path(changed));
+            else
+                t.set_times(changed, 2500, 2500);
+        });
+        run.scan();
+        EXPECT_TRUE(contains(run.report(), "\n<< NOT DELETED - FILE CHANGED SINCE SCAN >>" + c + "\n")) << run.report();
+        EXPECT_EQ(t.read("c/notes.txt"), "CC");
+        bool kept_gone = std::string(changed) == "b/notes.txt";
+        // Once the kept file is gone, a (asked after c) is no longer asked about.
+        EXPECT_EQ(run.fb.messages().size(), kept_gone ? 1u : 2u);
+        EXPECT_EQ(t.exists("a/notes.txt"), kept_gone);
+        EXPECT_EQ(run.st.numdeleted, kept_gone ? 0 : 1);
+    }
+}
+
 // ------------------------------------------------- directories going away
 
 struct Walk {
