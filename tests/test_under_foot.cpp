@@ -47,6 +47,18 @@ std::vector<std::string> contents_below(const std::string& dir)
     return out;
 }
 
+// The names in a directory as the system's own listing gives their bytes.
+std::vector<std::string> raw_names(const std::string& dir)
+{
+    std::vector<std::string> out;
+    std::unique_ptr<DirListing> d = system_platform().open_dir(dir.c_str());
+    for (const char* n = d ? d->next() : nullptr; n; n = d->next())
+        if (std::string(n) != "." && std::string(n) != "..")
+            out.push_back(n);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 int64_t write_time(const std::string& path)
 {
     FileStatus st;
@@ -482,7 +494,7 @@ TEST(UnderFoot, HighBytesInNamesAreKeptAsTheyAre)
                                          t.path("b/" + n) + "\n<< FILE MOVED >>" + t.path("a/" + n) + "\n\n"))
             << report;
         std::string dir = "out/twinfiles000.sinkhole/" + n;
-        EXPECT_EQ(t.names(dir), (std::vector<std::string>{base + "000.txt", base + "001.txt"}));
+        EXPECT_EQ(raw_names(t.path(dir)), (std::vector<std::string>{base + "000.txt", base + "001.txt"}));
         EXPECT_EQ(t.read(dir + "/" + base + "000.txt"), "b " + n);
         EXPECT_EQ(t.read(dir + "/" + base + "001.txt"), "a " + n);
     }
