@@ -60,6 +60,7 @@ struct Matcher {
     int32_t sbrackets = 0;
     int32_t cbrackets = 0;
     unsigned long long entries = 0;
+    int tries = 0;               // stars and sets now trying alternatives
     RestRow* rows = nullptr;     // the first `nrows` are in use
     int nrows = 0;
     int capacity = 0;
@@ -73,6 +74,15 @@ int rest_matches(Matcher& m, const char** s_ptr, const char** p_ptr);
 int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr);
 int sbracket(Matcher& m, const char** s_ptr, const char** p_ptr);
 int cbracket(Matcher& m, const char** s_ptr, const char** p_ptr);
+
+// Counts a star or set as trying alternatives for as long as it lives.
+struct Trying {
+    explicit Trying(Matcher& matcher) : m(matcher) { ++m.tries; }
+    ~Trying() { --m.tries; }
+    Trying(const Trying&) = delete;
+    Trying& operator=(const Trying&) = delete;
+    Matcher& m;
+};
 
 int raise_error(Matcher& m, uint32_t code)
 {
@@ -361,7 +371,9 @@ int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr)
     }
     const int32_t sb_entry = m.sbrackets, cb_entry = m.cbrackets;
     const char* s = *s_ptr;
-    bool clean = rows_apply(m);  // every try so far began and ended with both counters zero
+    const bool asked_again = m.tries > 0;  // else no one can ask for this rest again
+    const Trying trying(m);
+    bool clean = rows_apply(m);  // the tries begin and end with both counters zero
     RestRow* row = clean ? find_row(m, p) : nullptr;
     const char* from = s;        // where the failures seen while clean began
     while (*s != '\0') {
@@ -383,14 +395,12 @@ int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr)
             from = s;
             continue;
         }
-        if (*m.p_error != 0) return 0;
-        if (!rows_apply(m)) {
-            clean = false;
-            row = nullptr;
-        }
+        if (*m.p_error != 0) return 0;  // a failed try leaves the counters as they were
         ++s;
     }
-    if (clean && (row != nullptr || (row = add_row(m, p)) != nullptr)) row->fails_from = from;
+    if (clean && asked_again && (row != nullptr || (row = add_row(m, p)) != nullptr)) {
+        row->fails_from = from;
+    }
     m.sbrackets = sb_entry;
     m.cbrackets = cb_entry;
     return 0;
@@ -460,6 +470,7 @@ int sbracket(Matcher& m, const char** s_ptr, const char** p_ptr)
 {
     ++m.entries;
     const int32_t sb_entry = m.sbrackets, cb_entry = m.cbrackets;
+    const Trying trying(m);
     ++m.sbrackets;
     const char* s = *s_ptr;
     const char* p = *p_ptr + 1;
@@ -550,9 +561,11 @@ int run_matcher(Matcher& m, const char* s, const char* p, MatchRun* run)
     return result;
 }
 
-// Whether the pattern may need more rows than the short list holds.
-bool many_rests(const char* p)
+// Whether the pattern of `length` characters may need more rows than the
+// short list holds (a rest follows a `*` or a `]`).
+bool many_rests(const char* p, size_t length)
 {
+    if (length <= SHORT_ROWS) return false;
     int rests = 0;
     for (; *p != '\0'; ++p) {
         if ((*p == '*' || *p == ']') && ++rests > SHORT_ROWS) return true;
@@ -571,9 +584,9 @@ int run_indexed(Matcher& m, const char* s, const char* p, MatchRun* run, RestRow
     return run_matcher(m, s, p, run);
 }
 
-int match_long(Matcher& m, const char* s, const char* p, MatchRun* run)
+int match_long(Matcher& m, const char* s, const char* p, size_t length, MatchRun* run)
 {
-    const size_t length = std::strlen(p) + 1;
+    ++length;  // the terminator's place too
     if (length <= STACK_INDEXED) {
         RestRow rows[STACK_INDEXED / 2 + 1];
         uint32_t index[STACK_INDEXED] = {};
@@ -591,9 +604,11 @@ int match_run(const char* s, const char* p, int i, const char* end, uint32_t* p_
               MatchRun* run)
 {
     run->entries = 0;
-    if (pattern_error(p, p_error)) return 0;
+    const char* p_end = valid_pattern_end(p, p_error);
+    if (p_end == nullptr) return 0;
     Matcher m(s, end, i, p_error, run->remember);
-    if (run->remember && many_rests(p)) return match_long(m, s, p, run);
+    const auto length = static_cast<size_t>(p_end - p);
+    if (run->remember && many_rests(p, length)) return match_long(m, s, p, length, run);
     RestRow rows[SHORT_ROWS];
     m.rows = rows;
     m.capacity = SHORT_ROWS;

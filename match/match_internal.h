@@ -9,6 +9,10 @@
 int sbracket_bad(const char** pattern, uint32_t* p_error);
 int cbracket_bad(const char** pattern, uint32_t* p_error);
 
+// pattern_error that also gives the pattern's terminator when it is valid
+// (null when it is not).
+const char* valid_pattern_end(const char* p, uint32_t* p_error);
+
 // `p` stands on a `\`: 1 with code 1 when nothing follows it, else 0.
 int backslash_bad(const char* p, uint32_t* p_error);
 

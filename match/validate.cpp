@@ -74,22 +74,27 @@ int cbracket_bad(const char** pattern, uint32_t* p_error)
     return 0;
 }
 
-int pattern_error(const char* p, uint32_t* p_error)
+const char* valid_pattern_end(const char* p, uint32_t* p_error)
 {
     for (;;) {
         switch (*p) {
-        case '\0': *p_error = 0; return 0;
-        case '(': return fault(p_error, 7);
-        case ')': return fault(p_error, 8);
-        case ']': return fault(p_error, 9);
+        case '\0': *p_error = 0; return p;
+        case '(': fault(p_error, 7); return nullptr;
+        case ')': fault(p_error, 8); return nullptr;
+        case ']': fault(p_error, 9); return nullptr;
         case '[':
-            if (sbracket_bad(&p, p_error)) return 1;
+            if (sbracket_bad(&p, p_error)) return nullptr;
             break;
         case '\\':
-            if (backslash_bad(p, p_error)) return 1;
+            if (backslash_bad(p, p_error)) return nullptr;
             p += 2;
             break;
         default: ++p;
         }
     }
+}
+
+int pattern_error(const char* p, uint32_t* p_error)
+{
+    return valid_pattern_end(p, p_error) == nullptr;
 }
