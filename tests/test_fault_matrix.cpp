@@ -181,6 +181,14 @@ struct Scenario {
     }
 };
 
+size_t count_of_text(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
+        ++n;
+    return n;
+}
+
 bool ends_with(const std::string& s, const std::string& tail)
 {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -474,5 +482,42 @@ INSTANTIATE_TEST_SUITE_P(AllRuns, CreationFails,
                          ::testing::Combine(::testing::Values(Kind::Move, Kind::DeleteSaving, Kind::Delete),
                                             ::testing::ValuesIn(ERRORS)),
                          creation_name);
+
+}  // namespace
+
+namespace {
+
+// A disk that fills half-way through a copy leaves a partial file under the
+// copy's name: it is removed, and the file stays where it is.
+TEST(StepFailsPartway, CopyCutShortByAFullDiskLeavesNothingBehind)
+{
+    Scenario s(Kind::Move);
+    std::string partial;
+    s.run.fp.before(FaultOp::CopyFileNew, 1, [&] {
+        // The first copy goes to the first group's directory, under number 000.
+        std::vector<std::string> groups = s.t.names("out/twinfiles000.sinkhole");
+        ASSERT_EQ(groups.size(), 1u);
+        const std::string& g = groups[0];
+        size_t dot = g.rfind('.');
+        std::string name = dot == std::string::npos ? g + "000" : g.substr(0, dot) + "000" + g.substr(dot);
+        partial = "out/twinfiles000.sinkhole/" + g + "/" + name;
+        std::ofstream(s.t.path(partial), std::ios::binary) << "par";
+    });
+    s.run.fp.fail(FaultOp::CopyFileNew, 1, ENOSPC);
+    s.run.scan();
+    ASSERT_FALSE(partial.empty());
+    for (const Copy& c : copies_below(s.sinkhole()))   // the name went to the next file, complete
+        EXPECT_NE(c.bytes, "par") << "the partial copy stays";
+    std::string report = s.run.report();
+    EXPECT_EQ(count_of_text(report, "\" to sinkhole, NOT MOVED >>\n"), 1u) << report;
+    EXPECT_EQ(s.run.st.numdeleted, 4);
+    for (const Original& o : ORIGINALS) {
+        std::vector<Copy> copies = copies_below(s.sinkhole());
+        bool saved = false;
+        for (const Copy& c : copies)
+            saved = saved || c.bytes == o.bytes;
+        EXPECT_TRUE(s.t.exists(o.rel) || saved) << o.rel << " is lost";
+    }
+}
 
 }  // namespace
