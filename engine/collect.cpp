@@ -126,20 +126,49 @@ void pattern_failure(Walk& w, uint32_t code)
     cleanup(w.st);   // also releases the index and the roots, dnode included
 }
 
+void warn_no_time(ScanState& st, const char* path)
+{
+    st.ui->Complain(COMPLAIN_ERROR, "twinex", "WARNING: Can't get datestamp of file", path, nullptr);
+}
+
+// A record's last-write time is read when it is first needed, once: the
+// newcomer's through the listing that still stands on it, a group's first
+// record's by its path. Files of names met only once are never queried.
+void learn_times(Walk& w, Fnode* f, Fnode* first)
+{
+    FileStatus fs;
+    if (!f->time_known) {
+        f->time_known = w.levels[w.depth - 1].dir->entry_status(f->pathname, &fs);
+        f->mtime = fs.times.write;
+        if (!f->time_known)
+            warn_no_time(w.st, f->pathname);
+    }
+    if (!first->time_known) {
+        first->time_known = w.st.sys->stat(first->pathname, &fs);
+        first->mtime = fs.times.write;
+        if (!first->time_known)
+            warn_no_time(w.st, first->pathname);
+    }
+}
+
 // Links a new record into flist. The group's first record is the newest
 // file of the name; of equal times the one met last leads. A newcomer that
-// is not newer goes directly after the first record. Times are compared at
-// full resolution, so of two copies saved within the same second the later
-// one leads.
-void link_record(ScanState& st, NameIndex::Slot* slot, uint32_t h, Fnode* f)
+// is not newer goes directly after the first record, and so does one whose
+// time, or the first record's, cannot be read: it never displaces a file
+// known to be newer. Times are compared at full resolution, so of two copies
+// saved within the same second the later one leads.
+void link_record(Walk& w, NameIndex::Slot* slot, uint32_t h, Fnode* f)
 {
+    ScanState& st = w.st;
     Fnode* first = slot->first;
     if (!first) {
         AddTailNode(&st.flist, &f->node);
         st.index->claim(slot, h, f);
         return;
     }
-    if (st.dom_flag && !(first->mtime > f->mtime)) {
+    if (st.dom_flag)
+        learn_times(w, f, first);
+    if (st.dom_flag && f->time_known && first->time_known && !(first->mtime > f->mtime)) {
         InsertNodeBefore(&f->node, &first->node);
         slot->first = f;
         return;
@@ -147,10 +176,8 @@ void link_record(ScanState& st, NameIndex::Slot* slot, uint32_t h, Fnode* f)
     InsertNodeAfter(&f->node, &first->node);
 }
 
-// The status that showed the entry to be a regular file also gave its
-// last-write time, so every collected record knows its time: the file's
-// status is read once, never again for the ordering.
-Fnode* make_record(const char* path, size_t pos, const FileStatus& fs)
+// `fs`: the file's status when the walk has read it already, else null.
+Fnode* make_record(const char* path, size_t pos, const FileStatus* fs)
 {
     Fnode* f = static_cast<Fnode*>(malloc(sizeof(Fnode)));
     if (!f)
@@ -163,13 +190,13 @@ Fnode* make_record(const char* path, size_t pos, const FileStatus& fs)
     f->node.next = f->node.prev = nullptr;
     f->fname = f->pathname + pos;
     f->num = 0;
-    f->time_known = true;
-    f->mtime = fs.times.write;
+    f->time_known = fs != nullptr;
+    f->mtime = fs ? fs->times.write : 0;
     return f;
 }
 
 // A regular file: counted, tested against the pattern, collected.
-void take_file(Walk& w, size_t pos, const FileStatus& fs)
+void take_file(Walk& w, size_t pos, const FileStatus* fs)
 {
     ScanState& st = w.st;
     const char* name = w.dirname + pos;
@@ -202,7 +229,7 @@ void take_file(Walk& w, size_t pos, const FileStatus& fs)
         return;
     }
     uint32_t h = NameIndex::hash(f->fname, w.index->i_flag());
-    link_record(st, w.index->find(f->fname, h), h, f);
+    link_record(w, w.index->find(f->fname, h), h, f);
 }
 
 // A sub-directory: entered unless it lies on the current path already or
@@ -244,13 +271,21 @@ void step(Walk& w)
         return;
     }
     memcpy(w.dirname + pos, name, len + 1);
-    FileStatus fs;
-    if (!top.dir->entry_status(w.dirname, &fs))
-        return;
-    if (fs.is_file)
-        take_file(w, pos, fs);
-    else if (fs.is_directory)
+    // Where the listing tells the kind of the entry, no status is read now.
+    int kind = top.dir->entry_kind();
+    if (kind == DirListing::ENTRY_UNKNOWN) {
+        FileStatus fs;
+        if (!top.dir->entry_status(w.dirname, &fs))
+            return;
+        if (fs.is_file)
+            take_file(w, pos, &fs);
+        else if (fs.is_directory)
+            take_directory(w, pos, len);
+    } else if (kind == DirListing::ENTRY_FILE) {
+        take_file(w, pos, nullptr);
+    } else if (kind == DirListing::ENTRY_DIRECTORY) {
         take_directory(w, pos, len);
+    }
 }
 
 // Puts the root into the path buffer with one separator at its end.

@@ -45,6 +45,10 @@ public:
     virtual const char* next() = 0;
     // The status of the entry last returned by next(); false when unknown.
     virtual bool entry_status(const char* full_path, FileStatus* st) = 0;
+    // What the listing itself tells of that entry without a status query;
+    // ENTRY_UNKNOWN when it cannot tell (links included).
+    enum EntryKind { ENTRY_UNKNOWN = 0, ENTRY_FILE = 1, ENTRY_DIRECTORY = 2, ENTRY_OTHER = 3 };
+    virtual int entry_kind() { return ENTRY_UNKNOWN; }
 };
 
 using ThreadProc = unsigned (*)(void*);

@@ -40,21 +40,59 @@ std::vector<int> nums(ScanRun& run)
 
 TEST(Collect, NewestFirstThenLaterArrivalsBehindTheFirst)
 {
-    // Met in the order A (5), B (7), C (7), D (3): C, D, B, A.
+    // Met in the order A (5), B (7), C (7), D (3): C, D, B, A; whether the
+    // listing tells the kinds of its entries or each entry's status is read.
     TestTree t;
     t.file("a/x.txt", "A", 5000);
     t.file("b/x.txt", "B", 7000);
     t.file("c/x.txt", "C", 7000);
     t.file("d/x.txt", "D", 3000);
-    ScanRun run(t);
-    for (const char* r : {"a", "b", "c", "d"})
+    for (bool kinds : {false, true}) {
+        ScanRun run(t, kinds);
+        for (const char* r : {"a", "b", "c", "d"})
+            run.root(r);
+        collect_all(run);
+        EXPECT_EQ(run.files(), (Names{"c/x.txt", "d/x.txt", "b/x.txt", "a/x.txt"})) << kinds;
+
+        process_files(run.st);
+        EXPECT_EQ(nums(run), (std::vector<int>{0, 1, 2, 3}));
+        EXPECT_EQ(run.st.numdups, 1);
+    }
+}
+
+TEST(Collect, TimesAreReadOnlyForNamesMetTwiceAndOnlyOnce)
+{
+    TestTree t;
+    for (const char* u : {"a/u1", "a/u2", "b/u3", "c/u4"})
+        t.file(u, "", 100);
+    t.file("a/x", "A", 100);
+    t.file("b/x", "B", 300);
+    t.file("c/x", "C", 200);
+    ScanRun run(t, true);
+    for (const char* r : {"a", "b", "c"})
         run.root(r);
     collect_all(run);
-    EXPECT_EQ(run.files(), (Names{"c/x.txt", "d/x.txt", "b/x.txt", "a/x.txt"}));
-
+    EXPECT_EQ(run.fp.calls(FaultOp::EntryStatus), 2);   // b/x and c/x as they arrive
+    EXPECT_EQ(run.fp.calls(FaultOp::Stat), 1);          // a/x once b/x joins it
     process_files(run.st);
-    EXPECT_EQ(nums(run), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_EQ(run.st.numdups, 1);
+    EXPECT_EQ(run.files(), (Names{"b/x", "c/x", "a/x"}));
+}
+
+TEST(Collect, FileWhoseTimeCannotBeReadFollowsTheFirst)
+{
+    TestTree t;
+    t.file("a/x", "A", 100);
+    t.file("b/x", "B", 300);   // newer, but its time cannot be read
+    ScanRun run(t, true);
+    run.root("a");
+    run.root("b");
+    run.fp.fail(FaultOp::EntryStatus, 1, EIO);
+    collect_all(run);
+    EXPECT_EQ(run.files(), (Names{"a/x", "b/x"}));
+    ASSERT_EQ(run.fb.message_count(), 1u);
+    RecordingFeedback::Message m = run.fb.last_message();
+    EXPECT_EQ(*m.msg1, "WARNING: Can't get datestamp of file");
+    EXPECT_EQ(*m.msg2, t.path("b/x"));
 }
 
 TEST(Collect, GroupsStayInOrderOfFirstDiscoveryAndUniqueNamesGo)
@@ -386,7 +424,7 @@ TEST(Collect, IndexedCollectionMatchesAPlainWalkOfTheList)
             plain_walk(system_platform(), t.path(r), met);
         for (int i_flag = 0; i_flag <= 1; ++i_flag) {
             for (int dom = 0; dom <= 1; ++dom) {
-                ScanRun run(t);
+                ScanRun run(t, (seed + unsigned(dom)) % 2 == 0);   // kinds told by the listing or not
                 run.st.i_flag = i_flag;
                 run.st.dom_flag = static_cast<signed char>(dom);
                 for (const char* r : {"r0", "r1", "r2"})

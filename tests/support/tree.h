@@ -146,23 +146,61 @@ private:
 constexpr int64_t T_2005_06_14 = 1118757909;   // Tue Jun 14 14:05:09 2005 (UTC)
 
 // The real platform under a fault-injecting layer whose clock is pinned,
-// so reports carry a known creation date.
+// so reports carry a known creation date. With `kinds`, its listings tell
+// each entry's kind as listings that know it do (without a status query of
+// the walk's own), so that the walk reads times only when it needs them.
 class TestPlatform : public FaultPlatform {
 public:
-    explicit TestPlatform(int64_t now) : FaultPlatform(system_platform()), now_(now) {}
+    TestPlatform(int64_t now, bool kinds) : FaultPlatform(system_platform()), now_(now), kinds_(kinds) {}
     int64_t now() override { return now_; }
+    std::unique_ptr<DirListing> open_dir(const char* path) override
+    {
+        std::unique_ptr<DirListing> d = FaultPlatform::open_dir(path);
+        if (!d || !kinds_)
+            return d;
+        return std::unique_ptr<DirListing>(new KindListing(std::move(d), path));
+    }
 
 private:
+    class KindListing : public DirListing {
+    public:
+        KindListing(std::unique_ptr<DirListing> inner, const char* dir) : inner_(std::move(inner)), dir_(dir) {}
+        const char* next() override { return name_ = inner_->next(); }
+        bool entry_status(const char* full_path, FileStatus* st) override
+        {
+            return inner_->entry_status(full_path, st);
+        }
+        int entry_kind() override
+        {
+            FileStatus st;
+            std::string p = dir_;
+            if (p.empty() || p.back() != PATH_SEP)
+                p += PATH_SEP;
+            p += name_ ? name_ : "";
+            if (!system_platform().stat(p.c_str(), &st))
+                return ENTRY_UNKNOWN;
+            return st.is_file ? ENTRY_FILE : st.is_directory ? ENTRY_DIRECTORY : ENTRY_OTHER;
+        }
+
+    private:
+        std::unique_ptr<DirListing> inner_;
+        std::string dir_;
+        const char* name_ = nullptr;
+    };
+
     int64_t now_;
+    bool kinds_;
 };
 
 // One scan over roots of a TestTree, with the options a test sets on `st`
 // and the faults it sets on `fp`. Defaults: a listing run, case insensitive,
 // no datestamps, LF line ends, no pattern, no protected directories, the
-// output directory "out", the clock at T_2005_06_14.
+// output directory "out", the clock at T_2005_06_14, listings that do not
+// tell the kinds of their entries.
 class ScanRun {
 public:
-    explicit ScanRun(const TestTree& tree) : tree_(tree), fp(T_2005_06_14), st(fp, fb)
+    explicit ScanRun(const TestTree& tree, bool listing_kinds = false)
+        : tree_(tree), fp(T_2005_06_14, listing_kinds), st(fp, fb)
     {
         pin_utc();
         st.request_flag = 0;
