@@ -46,18 +46,37 @@ bool user_agrees(ScanState& st, const Fnode* fnode)
     return st.ui->Complain(COMPLAIN_OKCANCEL, "twinex", question, fnode->pathname, nullptr) != 0;
 }
 
+bool same_path(const Fnode* a, const Fnode* b)
+{
+    return a && b && strcmp(a->pathname, b->pathname) == 0;
+}
+
+bool moved_before(const ActionRun& run, const Fnode* fnode, const FileId& id)
+{
+    if (contains(run.moved, id))
+        return true;
+    for (const Fnode* m : run.moved_files)
+        if (same_path(m, fnode))
+            return true;
+    return false;
+}
+
 // Why a file must be left alone before anything is asked or copied; null
-// when it may be acted on.
+// when it may be acted on. A delete run removes an older copy only when it
+// is known to be another file than the kept one: when either identity is
+// unknown, the two paths might be one file, and the copy stays.
 const char* reason_to_keep(ScanState& st, const ActionRun& run, const Fnode* fnode, const FileId& id)
 {
     if (const char* dir = is_protected(st, fnode->pathname))
         return dir;
-    if (run.del && id == id_at(run, 0))
+    if (run.del && (same_path(fnode, run.first) || id == id_at(run, 0)))
         return "SAME FILE AS KEPT";
-    if (run.move && contains(run.moved, id))
+    if (run.move && moved_before(run, fnode, id))
         return "SAME FILE AS MOVED";
     if (run.del && changed_since_scan(st, run, fnode))
         return "FILE CHANGED SINCE SCAN";
+    if (run.del && (!id.known || !id_at(run, 0).known))
+        return "CAN'T TELL IT FROM THE KEPT FILE";
     return nullptr;
 }
 
@@ -184,6 +203,7 @@ void begin_group(ScanState& st, ActionRun& run, const Fnode* first)
     run.first = first;
     run.ids.clear();
     run.moved.clear();
+    run.moved_files.clear();
     if (!run.move && !run.del)
         return;
     for (const Node* n = &first->node; n && n->next; n = n->next) {
@@ -209,8 +229,10 @@ Outcome act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int match
     if (run.saving) {
         if (!move2sinkhole(st, fnode, run.sinkhole, run.f, run.msg))
             return Outcome::CopyFailed;
-        if (run.move)
+        if (run.move) {
             run.moved.push_back(id);
+            run.moved_files.push_back(fnode);
+        }
     }
     if (run.del && changed_since_scan(st, run, fnode)) {   // the user may have taken a while
         run.why = "FILE CHANGED SINCE SCAN";

@@ -14,7 +14,8 @@ enum class Outcome {
     Done,        // removed from its place (after its copy was saved, when saving)
     NotDeleted,  // removing failed; `why` holds the runtime's text
     Refused,     // left alone on purpose; `why` says why (a protected directory,
-                 // the same file as the kept or moved one, changed since the scan)
+                 // the same file as the kept or moved one, not known to be
+                 // another file than the kept one, changed since the scan)
     CopyFailed,  // the copy into the sinkhole failed; `msg` holds the text
 };
 
@@ -33,10 +34,11 @@ struct ActionRun {
 
     // The group being written: its first record, the identity of each of its
     // records (taken before anything in the group is touched), and the
-    // identities of the files moved so far.
+    // identities and records of the files moved so far.
     const Fnode* first = nullptr;
     std::vector<FileId> ids;
     std::vector<FileId> moved;
+    std::vector<const Fnode*> moved_files;
 };
 
 // Sets the run kinds from the option flags.

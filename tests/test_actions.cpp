@@ -321,6 +321,31 @@ TEST(Actions, SameFileReachedTwiceIsNeitherDeletedNorCopiedTwice)
     EXPECT_EQ(t.read("out/twinfiles000.sinkhole/x.txt/x000.txt"), "only copy");
 }
 
+TEST(Actions, OlderCopyNotKnownToBeAnotherFileStays)
+{
+    TestTree t;
+    t.file("a/x.txt", "only copy", 1000);
+    t.file("b/x.txt", "older", 500);
+    ScanRun run(t);
+    run.del(false, false);
+    run.root("a");
+    run.root("a");   // the same path twice
+    run.root("b");
+    // Once collected, no identity can be learnt any more.
+    run.fp.before(FaultOp::CreateNewFile, 1,
+                  [&] { run.fp.fail(FaultOp::Identity, run.fp.calls(FaultOp::Identity) + 1, EACCES, -1); });
+    run.scan();
+    std::string report = run.report();
+    EXPECT_NE(report.find("\n<< NOT DELETED - SAME FILE AS KEPT >>" + t.path("a/x.txt") + "\n"), std::string::npos)
+        << report;
+    EXPECT_NE(report.find("\n<< NOT DELETED - CAN'T TELL IT FROM THE KEPT FILE >>" + t.path("b/x.txt") + "\n"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(t.read("a/x.txt"), "only copy");
+    EXPECT_EQ(t.read("b/x.txt"), "older");
+    EXPECT_EQ(run.st.numdeleted, 0);
+}
+
 TEST(Actions, LinkToTheKeptFileDoesNotCostItsTarget)
 {
     TestTree t;
