@@ -67,12 +67,30 @@ void out_of_memory(Walk& w)
     quit_error(w.st, "OUT OF MEMORY");
 }
 
+// True when the directory is one of those on the current path: entering it
+// again would walk in a circle.
+bool on_current_path(const Walk& w, const FileId& id)
+{
+    for (size_t i = 0; i < w.depth; ++i)
+        if (w.levels[i].id == id)
+            return true;
+    return false;
+}
+
 // Opens the directory whose path is in dirname up to `pos` and makes it the
-// deepest level. A directory that cannot be opened is skipped silently.
-void enter_directory(Walk& w, size_t pos, const FileId& id)
+// deepest level, unless it is already on the current path (a circle through
+// links). A directory that cannot be opened is skipped silently.
+void enter_directory(Walk& w, size_t pos)
 {
     std::unique_ptr<DirListing> dir = w.st.sys->open_dir(w.dirname);
     if (!dir)
+        return;
+    // The open listing knows which directory it reads (no second lookup of
+    // the path); a listing that cannot tell leaves it to the platform.
+    FileId id = dir->id();
+    if (!id.known)
+        id = w.st.sys->identity(w.dirname);
+    if (on_current_path(w, id))
         return;
     if (w.depth == w.room) {
         size_t room = w.room ? w.room * 2 : 16;
@@ -92,15 +110,6 @@ void leave_directory(Walk& w)
     delete w.levels[--w.depth].dir;
 }
 
-// True when the directory is one of those on the current path: entering it
-// again would walk in a circle.
-bool on_current_path(const Walk& w, const FileId& id)
-{
-    for (size_t i = 0; i < w.depth; ++i)
-        if (w.levels[i].id == id)
-            return true;
-    return false;
-}
 
 // A path that does not fit the buffer is skipped, never cut; the first one
 // of the scan is shown to the user.
@@ -240,12 +249,9 @@ void take_directory(Walk& w, size_t pos, size_t len)
         skip_long_path(w, pos, w.dirname + pos);
         return;
     }
-    FileId id = w.st.sys->identity(w.dirname);
-    if (on_current_path(w, id))
-        return;
     w.dirname[pos + len] = PATH_SEP;
     w.dirname[pos + len + 1] = 0;
-    enter_directory(w, pos + len + 1, id);
+    enter_directory(w, pos + len + 1);
 }
 
 bool is_dot_entry(const char* name)
@@ -302,7 +308,7 @@ bool start_root(Walk& w, const char* dname)
     if (!has_sep)
         w.dirname[len] = PATH_SEP;
     w.dirname[pos] = 0;
-    enter_directory(w, pos, w.st.sys->identity(w.dirname));
+    enter_directory(w, pos);
     return !w.stopped;
 }
 

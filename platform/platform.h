@@ -49,6 +49,9 @@ public:
     // ENTRY_UNKNOWN when it cannot tell (links included).
     enum EntryKind { ENTRY_UNKNOWN = 0, ENTRY_FILE = 1, ENTRY_DIRECTORY = 2, ENTRY_OTHER = 3 };
     virtual int entry_kind() { return ENTRY_UNKNOWN; }
+    // The identity of the listed directory itself; unknown when the listing
+    // cannot tell (Platform::identity answers then).
+    virtual FileId id() { return FileId(); }
 };
 
 using ThreadProc = unsigned (*)(void*);

@@ -102,6 +102,7 @@ public:
     const char* next() override
     {
         dirent* e = readdir(dir_);
+        entry_ = e;
         name_ = e ? e->d_name : nullptr;
         return name_;
     }
@@ -117,8 +118,36 @@ public:
         return status_at(dirfd(dir_), name_, 0, st);
     }
 
+    // The type the directory entry carries; a symbolic link is followed only
+    // by a status query, as stat would.
+    int entry_kind() override
+    {
+        if (!entry_)
+            return ENTRY_UNKNOWN;
+        switch (entry_->d_type) {
+        case DT_REG: return ENTRY_FILE;
+        case DT_DIR: return ENTRY_DIRECTORY;
+        case DT_LNK:
+        case DT_UNKNOWN: return ENTRY_UNKNOWN;
+        default: return ENTRY_OTHER;
+        }
+    }
+
+    FileId id() override
+    {
+        FileId id;
+        struct stat s;
+        if (fstat(dirfd(dir_), &s) != 0)
+            return id;
+        id.volume = static_cast<uint64_t>(s.st_dev);
+        id.index = static_cast<uint64_t>(s.st_ino);
+        id.known = true;
+        return id;
+    }
+
 private:
     DIR* dir_;
+    dirent* entry_ = nullptr;
     const char* name_ = nullptr;
 };
 
