@@ -11,6 +11,7 @@ namespace wd {
 namespace {
 
 Twinex* current = nullptr;   // ended when a scenario fails
+std::string fail_context;
 
 constexpr UINT SEND_TIMEOUT_MS = 5000;
 
@@ -149,7 +150,7 @@ void write_bmp(const std::string& file, int width, int height, const std::vector
 
 void fail(const std::string& why)
 {
-    printf("FAIL: %s\n", why.c_str());
+    printf("FAIL: %s%s\n", fail_context.c_str(), why.c_str());
     fflush(stdout);
     if (current)
         current->~Twinex();
@@ -163,6 +164,8 @@ void check(bool ok, const std::string& what)
     printf("ok: %s\n", what.c_str());
     fflush(stdout);
 }
+
+void set_context(const std::string& context) { fail_context = context; }
 
 void note(const std::string& what)
 {

@@ -14,6 +14,9 @@ namespace wd {
 [[noreturn]] void fail(const std::string& why);
 void check(bool ok, const std::string& what);
 void note(const std::string& what);
+// Text put before the reason of every later failure (which round of a long
+// run, with which seed); empty for none.
+void set_context(const std::string& context);
 
 // A Unix path ("/work/x") as Wine shows it ("Z:\work\x"); others unchanged.
 std::string windows_path(const std::string& p);

@@ -1,6 +1,7 @@
 // Scenarios that operate the real twinex window (under Wine with a virtual
 // display, or on Windows). Usage:
 //   twinex_window_driver <twinex.exe> <work directory> <scenario>
+//   twinex_window_driver <twinex.exe> <work directory> soak [--rounds N] [--seed S]
 // Exit code 0: passed; 1: failed; 77: no display to run on.
 #include <windows.h>
 #include <commctrl.h>
@@ -10,142 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/soak.h"
+#include "tests/wine/steps.h"
 #include "tests/wine/window_driver.h"
 
 using namespace wd;
 
 namespace {
 
-// Main control ids.
-enum {
-    SCAN = 100, CANCEL = 101, HELP = 102, CRLF = 104, CASE = 105, DATES = 106, MOVE = 108, DEL = 109,
-    REQUEST = 110, SAVE = 111, FOR_SCAN = 116, FOR_OUTPUT = 117, CHOOSE = 118, CHOSEN = 119, OUTPUT = 120,
-    PATTERNS = 121, PATH = 122,
-    ABORT = 200, QUIT = 201, SUMMARY = 202, COLLECT_LABEL = 203, COLLECT_COUNT = 204, PROCESS_LABEL = 205,
-    PROCESS_COUNT = 206, WRITE_LABEL = 207, WRITE_FILE = 208, FINISHED = 216,
-};
-
 std::string exe, work, screens;
-
-// --- files -----------------------------------------------------------------
-
-void make_dirs(const std::string& path)
-{
-    for (size_t i = 3; i <= path.size(); i++)
-        if (i == path.size() || path[i] == '\\')
-            CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-}
-
-void make_file(const std::string& path, const std::string& content)
-{
-    make_dirs(path.substr(0, path.rfind('\\')));
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        fail("cannot create " + path);
-    fwrite(content.data(), 1, content.size(), f);
-    fclose(f);
-}
-
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string read_file(const std::string& path)
-{
-    std::string s;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return s;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
-        s.append(buf, n);
-    fclose(f);
-    return s;
-}
-
-void remove_tree(const std::string& dir)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string full = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                remove_tree(full);
-            else
-                DeleteFileA(full.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
-
-bool contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
-
-// --- steps -----------------------------------------------------------------
-
-// Opens drive Z (the Unix root under Wine) and walks down to `dir`.
-void browse_to(Twinex& t, const std::string& dir)
-{
-    std::string z;
-    for (const std::string& r : t.rows(CHOOSE))
-        if (r.compare(0, 5, "Z:  [") == 0)
-            z = r;
-    check(!z.empty(), "drive Z is listed");
-    t.open_row(CHOOSE, z);
-    check(t.wait_text(PATH, "Z:", 5000), "PATH shows Z:");
-    std::string path = "Z:";
-    size_t at = 3;
-    while (at < dir.size()) {
-        size_t end = dir.find('\\', at);
-        if (end == std::string::npos)
-            end = dir.size();
-        std::string name = dir.substr(at, end - at);
-        path += "\\" + name;
-        t.open_row(CHOOSE, name);
-        if (!t.wait_text(PATH, path, 5000))
-            fail("PATH did not become " + path);
-        at = end + 1;
-    }
-    note("browsed to " + path);
-}
-
-bool wait_rows(Twinex& t, int id, const std::vector<std::string>& want, unsigned ms)
-{
-    for (unsigned waited = 0; waited < ms; waited += 50) {
-        if (t.rows(id) == want)
-            return true;
-        Sleep(50);
-    }
-    return t.rows(id) == want;
-}
-
-void choose_for_scan(Twinex& t, const std::string& name, const std::vector<std::string>& chosen_after)
-{
-    t.select(CHOOSE, name);
-    t.click(FOR_SCAN);
-    check(wait_rows(t, CHOSEN, chosen_after, 5000), name + " is chosen");
-}
-
-void choose_for_output(Twinex& t, const std::string& name, const std::string& path)
-{
-    t.select(CHOOSE, name);
-    t.click(FOR_OUTPUT);
-    check(t.wait_text(OUTPUT, path, 5000), "OUTPUT shows " + path);
-}
-
-void set_tick(Twinex& t, int id, bool on)
-{
-    if (t.checked(id) != on)
-        t.click(id);
-    for (int i = 0; i < 100 && t.checked(id) != on; i++)
-        Sleep(50);
-    check(t.checked(id) == on, "box " + std::to_string(id) + (on ? " ticked" : " unticked"));
-}
-
-long number(const std::string& s) { return s.empty() ? -1 : strtol(s.c_str(), nullptr, 10); }
 
 // --- scenarios ---------------------------------------------------------------
 
@@ -489,8 +363,9 @@ void fatal_error_ends_the_program()
 
 int main(int argc, char** argv)
 {
-    if (argc != 4) {
-        fprintf(stderr, "usage: %s twinex.exe work-directory scenario\n", argv[0]);
+    std::string s = argc >= 4 ? argv[3] : "";
+    if (argc < 4 || (argc > 4 && s != "soak")) {
+        fprintf(stderr, "usage: %s twinex.exe work-directory scenario (soak: [--rounds N] [--seed S])\n", argv[0]);
         return 2;
     }
     char display[256];
@@ -502,7 +377,6 @@ int main(int argc, char** argv)
     work = windows_path(argv[2]);
     screens = work + "\\screens";
     make_dirs(screens);
-    std::string s = argv[3];
     if (s == "first")
         first_window();
     else if (s == "scan")
@@ -515,6 +389,8 @@ int main(int argc, char** argv)
         pattern_error_stalls();
     else if (s == "fatal")
         fatal_error_ends_the_program();
+    else if (s == "soak")
+        soak(exe, work, std::vector<std::string>(argv + 4, argv + argc));
     else
         fail("unknown scenario " + s);
     printf("passed: %s\n", s.c_str());
