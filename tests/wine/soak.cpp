@@ -335,7 +335,7 @@ Outcome run_round(Twinex& t, Soak& s, const Round& r)
 
 // The first round runs to the end and times the scan; the second aborts at
 // once; the others draw their moment from the seed, the delays spread over
-// the first scan's length.
+// the shortest scan seen so far.
 Round plan(Soak& s, unsigned scan_ms)
 {
     Round r;
@@ -459,10 +459,10 @@ void soak(const std::string& exe, const std::string& work, const std::vector<std
         Round r = plan(s, scan_ms);
         Outcome o = run_round(t, s, r);
         print_round(s, r, o);
-        if (s.round == 1) {
-            scan_ms = o.scan_ms;
+        if (o.scan_ms && (scan_ms == 0 || o.scan_ms < scan_ms))
+            scan_ms = o.scan_ms;   // later scans run faster, their files cached
+        if (s.round == 1)
             first = o.after;
-        }
         last = o.after;
         slowest = std::max(slowest, o.round_ms);
     }
