@@ -527,10 +527,7 @@ namespace {
 // The same file reached through two roots, while every identity query made
 // after the collection fails: without knowing that the two paths are one
 // file, a delete run must still not remove the file it keeps.
-// Disabled: today the second path is deleted, and with it the only copy.
-// Enable it together with the change that keeps a file whose identity, or
-// the kept file's, cannot be learnt.
-TEST(IdentityUnknown, DISABLED_TheKeptFileIsNeverRemovedThroughAnotherPath)
+TEST(IdentityUnknown, TheKeptFileIsNeverRemovedThroughAnotherPath)
 {
     for (int err : ERRORS) {
         SCOPED_TRACE(error_text(err));
