@@ -33,14 +33,14 @@ enum OptionId {
     OPT_ASK, OPT_SAVE, OPT_YES, OPT_QUIET, OPT_HELP, OPT_VERSION
 };
 
-struct OptionSpec {
+struct OptionDef {
     const char* long_name;
     char short_name;       // 0 when there is none
     bool takes_value;
     OptionId id;
 };
 
-const OptionSpec option_specs[] = {
+const OptionDef option_defs[] = {
     {"output", 'o', true, OPT_OUTPUT},
     {"pattern", 'p', true, OPT_PATTERN},
     {"crlf", 0, false, OPT_CRLF},
@@ -56,17 +56,17 @@ const OptionSpec option_specs[] = {
     {"version", 0, false, OPT_VERSION},
 };
 
-const OptionSpec* find_long(const std::string& name)
+const OptionDef* find_long(const std::string& name)
 {
-    for (const OptionSpec& s : option_specs)
+    for (const OptionDef& s : option_defs)
         if (name == s.long_name)
             return &s;
     return nullptr;
 }
 
-const OptionSpec* find_short(char c)
+const OptionDef* find_short(char c)
 {
-    for (const OptionSpec& s : option_specs)
+    for (const OptionDef& s : option_defs)
         if (s.short_name && s.short_name == c)
             return &s;
     return nullptr;
@@ -105,13 +105,13 @@ bool parse_long(int argc, char** argv, int* i, CliOptions* o, std::string* error
     std::string word = argv[*i] + 2;
     size_t eq = word.find('=');
     std::string name = word.substr(0, eq);
-    const OptionSpec* spec = find_long(name);
-    if (!spec) {
+    const OptionDef* def = find_long(name);
+    if (!def) {
         *error = "unknown option --" + name;
         return false;
     }
     std::string value;
-    if (spec->takes_value) {
+    if (def->takes_value) {
         if (eq != std::string::npos) {
             value = word.substr(eq + 1);
         } else if (*i + 1 < argc) {
@@ -124,7 +124,7 @@ bool parse_long(int argc, char** argv, int* i, CliOptions* o, std::string* error
         *error = "--" + name + " takes no value";
         return false;
     }
-    return apply_option(o, spec->id, value, error);
+    return apply_option(o, def->id, value, error);
 }
 
 // "-qy", "-oDIR", "-o DIR".
@@ -132,13 +132,13 @@ bool parse_short(int argc, char** argv, int* i, CliOptions* o, std::string* erro
 {
     const char* word = argv[*i];
     for (const char* p = word + 1; *p; ++p) {
-        const OptionSpec* spec = find_short(*p);
-        if (!spec) {
+        const OptionDef* def = find_short(*p);
+        if (!def) {
             *error = std::string("unknown option -") + *p;
             return false;
         }
-        if (!spec->takes_value) {
-            if (!apply_option(o, spec->id, std::string(), error))
+        if (!def->takes_value) {
+            if (!apply_option(o, def->id, std::string(), error))
                 return false;
             continue;
         }
@@ -151,7 +151,7 @@ bool parse_short(int argc, char** argv, int* i, CliOptions* o, std::string* erro
             *error = std::string("-") + *p + " needs a value";
             return false;
         }
-        return apply_option(o, spec->id, value, error);
+        return apply_option(o, def->id, value, error);
     }
     return true;
 }
