@@ -31,6 +31,9 @@ enum class FaultOp {
     OpenForWrite,   // open_for_times(..., true, ...)
     GetFileTimes,
     SetFileTimes,
+    WriteFile,      // write_file, flush_file and close_file of a file made
+    FlushFile,      // by create_new_file; a failed close still closes it
+    CloseFile,
     Count
 };
 
@@ -128,6 +131,31 @@ public:
         FILE* f = inner_.create_new_file(path, err);
         leave(c);
         return f;
+    }
+    int write_file(FILE* f, const void* data, size_t len) override
+    {
+        Call c = enter(FaultOp::WriteFile);
+        if (c.err)
+            return c.err;
+        int r = inner_.write_file(f, data, len);
+        leave(c);
+        return r;
+    }
+    int flush_file(FILE* f) override
+    {
+        Call c = enter(FaultOp::FlushFile);
+        if (c.err)
+            return c.err;
+        int r = inner_.flush_file(f);
+        leave(c);
+        return r;
+    }
+    int close_file(FILE* f) override
+    {
+        Call c = enter(FaultOp::CloseFile);
+        int r = inner_.close_file(f);
+        leave(c);
+        return c.err ? c.err : r;
     }
     int copy_file_new(const char* from, const char* to) override
     {

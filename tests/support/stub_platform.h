@@ -55,6 +55,9 @@ public:
         if (err) *err = EACCES;
         return nullptr;
     }
+    int write_file(FILE*, const void*, size_t) override { return EIO; }
+    int flush_file(FILE*) override { return EIO; }
+    int close_file(FILE* f) override { return f && fclose(f) == 0 ? 0 : EIO; }
     int copy_file_new(const char*, const char*) override { return EACCES; }
     int delete_file(const char*) override { return EACCES; }
     FileHandle open_for_times(const char*, bool, int* err) override

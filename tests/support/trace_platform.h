@@ -91,6 +91,10 @@ public:
         note(FaultOp::CreateNewFile, path, "", f != nullptr);
         return f;
     }
+    // The report's writes pass through untraced.
+    int write_file(FILE* f, const void* data, size_t len) override { return inner_.write_file(f, data, len); }
+    int flush_file(FILE* f) override { return inner_.flush_file(f); }
+    int close_file(FILE* f) override { return inner_.close_file(f); }
     int copy_file_new(const char* from, const char* to) override
     {
         hook(FaultOp::CopyFileNew, from);
