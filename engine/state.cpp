@@ -117,6 +117,13 @@ bool same_name(const char* a, const char* b, int i_flag)
     return fold(*p) == fold(*q);
 }
 
+int close_report(ScanState& st)
+{
+    FILE* fp = st.report;
+    st.report = nullptr;
+    return fp ? st.sys->close_file(fp) : 0;
+}
+
 void quit_error(ScanState& st, const char* msg)
 {
     st.ui->Complain(COMPLAIN_ERROR, "twinex", msg, "QUITTING...", nullptr);

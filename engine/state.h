@@ -96,5 +96,9 @@ int isdirectory(ScanState& st, const char* pathname);
 // ASCII letters a to z folded onto A to Z when i_flag is set.
 bool same_name(const char* a, const char* b, int i_flag);
 
+// Closes the report stream of the scan, if open: 0, or the error number of
+// a failure to write what was still buffered.
+int close_report(ScanState& st);
+
 // Shows the message with "QUITTING...", stops the scan and ends the program.
 void quit_error(ScanState& st, const char* msg);

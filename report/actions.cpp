@@ -150,14 +150,6 @@ bool copy_is_complete(ScanState& st, const char* path, const std::string& savena
 
 }  // namespace
 
-void close_report(ScanState& st)
-{
-    FILE* fp = st.report;
-    st.report = nullptr;
-    if (fp)
-        fclose(fp);
-}
-
 void begin_run(const ScanState& st, ActionRun& run)
 {
     run.move = st.m_flag != 0;

@@ -58,5 +58,3 @@ Outcome act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int match
 int move2sinkhole(ScanState& st, const Fnode* fnode, char* sinkhole, char* f, char* msg);
 // The last "." in `fname`, or null.
 const char* get_extension(const char* fname);
-// Closes the report stream of the scan, if open.
-void close_report(ScanState& st);

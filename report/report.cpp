@@ -25,6 +25,7 @@ struct Writer {
     const char* nl;
     ActionRun run;
     long groups = 0;
+    int err = 0;   // the first write that failed; nothing is written after it
 
     Writer(ScanState& s, FILE* f) : st(s), fp(f), nl(s.r_flag ? "\r\n" : "\n") {}
 };
@@ -67,22 +68,68 @@ bool needs_escape(const char* text)
     return false;
 }
 
-void put(Writer& w, const char* text)
+// Every write is checked, but a failure is acted on at the next check
+// point (report_ok), so that the composing code stays plain.
+void put_bytes(Writer& w, const char* data, size_t len)
 {
-    fwrite(text, 1, strlen(text), w.fp);
+    if (!w.err)
+        w.err = w.st.sys->write_file(w.fp, data, len);
 }
 
-// A text that may hold a name; returns the number of bytes written.
+void put(Writer& w, const char* text)
+{
+    put_bytes(w, text, strlen(text));
+}
+
+// A text that may hold a name; returns the number of bytes it takes.
 size_t put_name(Writer& w, const char* text)
 {
     if (!needs_escape(text)) {
         size_t len = strlen(text);
-        fwrite(text, 1, len, w.fp);
+        put_bytes(w, text, len);
         return len;
     }
     std::string v = visible(text);
-    fwrite(v.data(), 1, v.size(), w.fp);
+    put_bytes(w, v.data(), v.size());
     return v.size();
+}
+
+// A report that can no longer be written ends the program, naming the
+// report and the system's reason.
+void write_failed(ScanState& st, int err)
+{
+    close_report(st);
+    std::string text = "Can't write the output file \"" + st.filename + "\": " + error_text(err);
+    quit_error(st, text.c_str());
+}
+
+// False once a write has failed, after the fatal error (told once).
+bool report_ok(Writer& w)
+{
+    if (w.err && !w.st.fatal)
+        write_failed(w.st, w.err);
+    return !w.err;
+}
+
+// Before a file is acted on, every line written so far is handed to the
+// system and checked: a write that only filled the stream's buffer may fail
+// here, and then the file is left alone. One flush per file of a move or
+// delete run, against the several system calls of each action.
+bool flushed(Writer& w)
+{
+    if (!w.err)
+        w.err = w.st.sys->flush_file(w.fp);
+    return report_ok(w);
+}
+
+// Closes the report; false after the fatal error when a write failed on
+// the way or at the close.
+bool end_report(Writer& w)
+{
+    int err = close_report(w.st);
+    if (!w.err)
+        w.err = err;
+    return report_ok(w);
 }
 
 void end_line(Writer& w)
@@ -248,6 +295,10 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
         FileStatus fs;
         bool known = st.t_flag && st.sys->stat(f->pathname, &fs);
         Fnode* next = as_file(f->node.next);
+        if (acting && !flushed(w)) {
+            *stop = true;
+            return nullptr;
+        }
         Outcome o = acting ? act_on_file(st, w.run, f, matches) : Outcome::Kept;
         write_file(w, f, o, known, fs);
         f = next;
@@ -293,7 +344,7 @@ FILE* create_report(ScanState& st, const std::string& basename)
     st.filename = name ? name : "";
     if (st.filename.empty() || !fp) {
         if (fp)
-            fclose(fp);
+            st.sys->close_file(fp);
         quit_error(st, "Can't open an output file");
         return nullptr;
     }
@@ -306,7 +357,7 @@ bool write_groups(Writer& w)
 {
     bool stop = false;
     for (Fnode* f = as_file(FirstNode(&w.st.flist)); f;) {
-        if (w.st.abort_flag)
+        if (w.st.abort_flag || !report_ok(w))
             return false;
         ++w.groups;
         if (w.groups % COUNT_STRIDE == 0)
@@ -340,11 +391,12 @@ void output_names(ScanState& st)
     bool finished = write_groups(w);
     show_written(w);
     if (!finished) {
-        close_report(st);   // as far as written; closed already after a fatal error
+        if (!st.fatal)   // aborted: closed as far as written
+            end_report(w);
         return;
     }
     if (w.run.move || w.run.del)
         write_closing(w);
-    close_report(st);
-    st.ui->set_field(PF_FINISHED, "<< FINISHED >>");
+    if (end_report(w))
+        st.ui->set_field(PF_FINISHED, "<< FINISHED >>");
 }
