@@ -37,6 +37,16 @@ struct Walk {
     bool stopped = false;   // abort, pattern error or no memory: leave at once
 
     Walk(ScanState& s, Dnode* d, NameIndex* ix) : st(s), dnode(d), index(ix) { dirname[0] = 0; }
+    // Every listing still open is closed, however the walk ends (running
+    // out of memory included).
+    ~Walk()
+    {
+        while (depth > 0)
+            delete levels[--depth].dir;
+        free(levels);
+    }
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
 };
 
 void show_count(ScanState& st)
@@ -328,9 +338,6 @@ void get_names(ScanState& st, const char* dname, Dnode* dnode)
         while (w.depth > 0 && !w.stopped && !st.abort_flag)
             step(w);
     }
-    while (w.depth > 0)
-        leave_directory(w);
-    free(w.levels);
     show_count(st);
 }
 

@@ -1,6 +1,8 @@
 // The scan thread: collection of every chosen root, grouping, and the report
 // with its actions, each phase announced in the progress panel and left as
 // soon as abort_flag is set.
+#include <new>
+
 #include "engine/name_index.h"
 #include "engine/scan.h"
 #include "report/report.h"
@@ -40,24 +42,37 @@ bool collect(ScanState& st)
     return true;
 }
 
-}  // namespace
-
-unsigned Scan(void* param)
+// The three phases, left as soon as abort_flag is set.
+void run_phases(ScanState& st)
 {
-    ScanState& st = *static_cast<ScanState*>(param);
     if (!collect(st))
-        return 0;
+        return;
     st.ui->set_field(PF_PROCESS_LABEL, "PROCESSING:");
     st.ui->set_field(PF_PROCESS_COUNT, "0");
     process_files(st);
     if (st.abort_flag)
-        return 0;
+        return;
     st.ui->set_field(PF_WRITTEN_LABEL, "WRITTEN: ");
     st.ui->set_field(PF_WRITTEN_COUNT, "0");
     output_names(st);
     if (st.abort_flag)
-        return 0;
+        return;
     st.ui->set_field(PF_ABORT, "AGAIN");
+}
+
+}  // namespace
+
+// Memory may run out anywhere in the phases; what was made on the way is
+// released as the failure travels up, and the program ends here with the
+// report closed as far as written.
+unsigned Scan(void* param)
+{
+    ScanState& st = *static_cast<ScanState*>(param);
+    try {
+        run_phases(st);
+    } catch (const std::bad_alloc&) {
+        quit_out_of_memory(st);
+    }
     return 0;
 }
 

@@ -126,8 +126,14 @@ int close_report(ScanState& st)
 
 void quit_error(ScanState& st, const char* msg)
 {
-    st.ui->Complain(COMPLAIN_ERROR, "twinex", msg, "QUITTING...", nullptr);
+    st.ui->show_fatal(msg);
     st.abort_flag = 1;
     st.fatal = true;
     st.ui->end_program();
+}
+
+void quit_out_of_memory(ScanState& st)
+{
+    close_report(st);   // the error, if any, is not news next to this one
+    quit_error(st, "OUT OF MEMORY");
 }

@@ -101,4 +101,8 @@ bool same_name(const char* a, const char* b, int i_flag);
 int close_report(ScanState& st);
 
 // Shows the message with "QUITTING...", stops the scan and ends the program.
+// Allocates nothing, so it serves when memory is exhausted.
 void quit_error(ScanState& st, const char* msg);
+// A scan thread's way out when memory is exhausted: the report is closed as
+// far as written and the program ends with "OUT OF MEMORY".
+void quit_out_of_memory(ScanState& st);

@@ -5,12 +5,14 @@
 // and no file is acted on once the report can't record it.
 #include <cerrno>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/cli_harness.h"
 #include "tests/support/tree.h"
+#include "ui/console_feedback.h"
 
 namespace {
 
@@ -40,6 +42,11 @@ struct DeleteRun {
         EXPECT_EQ(run.st.report, nullptr) << "the report was left open";
     }
 };
+
+void throw_bad_alloc()
+{
+    throw std::bad_alloc();
+}
 
 // A 64 KiB tmpfs on `dir` for the test's life, where the system lets one
 // be mounted (Linux, as root).
@@ -124,4 +131,56 @@ TEST(ReportWrites, AFullDiskEndsADeleteRunWithStatus3)
     EXPECT_GT(removed, 0);
     EXPECT_LT(removed, 300) << "the run went on after the disk was full";
     EXPECT_LE(unrecorded, 1) << "only the file removed just before the disk filled may lack its line";
+}
+
+TEST(OutOfMemory, EveryWhereItStrikesEndsOnTheQuitPath)
+{
+    {
+        SCOPED_TRACE("collecting");
+        DeleteRun s;
+        s.run.fp.before(FaultOp::OpenDir, 3, throw_bad_alloc);
+        s.run.scan();
+        s.expect_quit("OUT OF MEMORY");
+        EXPECT_TRUE(s.t.names("out").empty()) << "a report was made";
+    }
+    {
+        SCOPED_TRACE("acting");
+        DeleteRun s;
+        s.run.fp.before(FaultOp::DeleteFile, 2, throw_bad_alloc);
+        s.run.scan();
+        s.expect_quit("OUT OF MEMORY");
+        EXPECT_EQ(s.run.st.numdeleted, 1);
+        std::string report = s.run.report();
+        EXPECT_NE(report.find("<< FILE DELETED >>"), std::string::npos) << "not closed as far as written";
+    }
+    {
+        SCOPED_TRACE("twinex-cli");
+        TempTree t;
+        t.file("src/a/x", "", 10);
+        t.file("src/b/x", "", 20);
+        FaultPlatform fp(system_platform());
+        fp.before(FaultOp::OpenDir, 2, throw_bad_alloc);
+        CliResult r = run_cli({"-q", "-y", "-o", native(t.dir("out")), native(t.root() / "src")}, "", nullptr, fp);
+        EXPECT_EQ(r.status, CLI_FATAL);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "twinex: OUT OF MEMORY - QUITTING...\n");
+    }
+}
+
+// The console's fatal line is made without the box machinery; it must read
+// exactly as the box would.
+TEST(OutOfMemory, TheFatalLineReadsAsTheBox)
+{
+    for (const char* msg : {"OUT OF MEMORY", "Can't create sinkhole sub-directory \"/o/a\nb\x01\"", "ends in:", ""}) {
+        FILE* boxed = std::tmpfile();
+        FILE* fixed = std::tmpfile();
+        ConsoleFeedback(stdin, boxed).Complain(COMPLAIN_ERROR, "twinex", msg, "QUITTING...", nullptr);
+        ConsoleFeedback(stdin, fixed).show_fatal(msg);
+        EXPECT_EQ(contents(fixed), contents(boxed));
+        std::fclose(boxed);
+        std::fclose(fixed);
+    }
+    char text[40];
+    fatal_text(text, sizeof text, "a message far too long for this little buffer");
+    EXPECT_EQ(std::string(text), "a message far too long for\nQUITTING...\n");
 }

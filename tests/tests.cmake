@@ -26,6 +26,28 @@ if(NOT CMAKE_CROSSCOMPILING)
   set_tests_properties(twinex_cli_interrupt PROPERTIES TIMEOUT 120)
 endif()
 
+# twinex-cli under address-space limits (Linux build only). A sanitized
+# program reserves far more address space than such a limit allows, so the
+# sanitized build makes a second twinex-cli without sanitizers for it.
+if(NOT CMAKE_CROSSCOMPILING)
+  set(plain_cli twinex-cli)
+  if(TWINEX_SANITIZE)
+    get_target_property(core_sources twinex_core SOURCES)
+    add_library(twinex_core_plain STATIC ${core_sources})
+    target_include_directories(twinex_core_plain PUBLIC ${CMAKE_SOURCE_DIR})
+    target_link_libraries(twinex_core_plain PUBLIC Threads::Threads)
+    target_compile_options(twinex_core_plain PRIVATE ${TWINEX_WARNINGS} -fno-sanitize=all)
+    add_executable(twinex-cli-plain ui/cli_main.cpp)
+    target_link_libraries(twinex-cli-plain PRIVATE twinex_core_plain)
+    target_compile_options(twinex-cli-plain PRIVATE ${TWINEX_WARNINGS} -fno-sanitize=all)
+    target_link_options(twinex-cli-plain PRIVATE -fno-sanitize=all)
+    set(plain_cli twinex-cli-plain)
+  endif()
+  add_test(NAME twinex_cli_memory_limit
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/memory_limit.sh $<TARGET_FILE:${plain_cli}>)
+  set_tests_properties(twinex_cli_memory_limit PROPERTIES TIMEOUT 300)
+endif()
+
 # The window, operated through its controls (Windows builds only).
 if(WIN32)
   include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)

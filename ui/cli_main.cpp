@@ -1,8 +1,10 @@
 // twinex-cli: runs a whole scan from the terminal.
 #include <atomic>
 #include <cstdio>
+#include <new>
 
 #include "ui/cli_run.h"
+#include "ui/console_feedback.h"
 
 namespace {
 std::atomic<int> interrupted{0};
@@ -18,7 +20,12 @@ int main(int argc, char** argv)
     io.echo_answers = !console_is_terminal(stdin);
     io.interrupt = &interrupted;
     io.catch_interrupt = true;
-    int status = cli_run(argc, argv, system_platform(), io);
+    int status = CLI_FATAL;
+    try {
+        status = cli_run(argc, argv, system_platform(), io);
+    } catch (const std::bad_alloc&) {   // the scan thread has ended or never began
+        print_fatal_line(stderr, "OUT OF MEMORY");
+    }
     std::fflush(stdout);
     return status;
 }

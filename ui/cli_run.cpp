@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "engine/scan.h"
 #include "ui/console_feedback.h"
@@ -176,6 +177,7 @@ public:
     }
     void set_field(int index, const char* text) override { console_.set_field(index, text); }
     void end_program() override { console_.end_program(); }
+    void show_fatal(const char* msg) override { console_.show_fatal(msg); }
 private:
     ConsoleFeedback& console_;
     bool quiet_;
@@ -208,6 +210,22 @@ bool saving_run(const ScanState& st)
     return st.m_flag || (st.dom_flag == -1 && st.save_flag);
 }
 
+// The status line needs memory; when there is none left, the scan is
+// stopped and the program ends as after a fatal error on the scan thread
+// (which is still waited for: it uses the scan state). False then.
+bool draw_status_or_quit(ScanState& st, ConsoleFeedback& fb, int width)
+{
+    try {
+        fb.draw_status(width);
+        return true;
+    } catch (const std::bad_alloc&) {
+        fb.show_fatal("OUT OF MEMORY");
+        fb.end_program();
+        st.abort_flag = 1;
+        return false;
+    }
+}
+
 // Runs the scan thread to its end, keeping the status line alive and
 // passing a Ctrl-C on as abort_flag.
 bool run_scan_thread(ScanState& st, ConsoleFeedback& fb, const CliStreams& io, bool show_status)
@@ -228,7 +246,7 @@ bool run_scan_thread(ScanState& st, ConsoleFeedback& fb, const CliStreams& io, b
         if (io.interrupt && io.interrupt->load())
             st.abort_flag = 1;
         if (show_status && tick % 3 == 0)
-            fb.draw_status(width);
+            show_status = draw_status_or_quit(st, fb, width);
     }
     st.sys->close_thread(thread);
     fb.clear_status();

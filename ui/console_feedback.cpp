@@ -76,7 +76,50 @@ std::string field_pair(const FieldTexts& f, int label, int value)
     return l + " " + v;
 }
 
+// Appends `text` with its control bytes escaped as visible_text does,
+// while the escape fits before `end`.
+char* put_escaped(char* at, const char* end, const char* text)
+{
+    static const char hex[] = "0123456789abcdef";
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        char esc[5] = {char(*p), 0, 0, 0, 0};
+        if (*p < 0x20 || *p == 0x7f) {
+            esc[0] = '\\';
+            esc[1] = *p == '\n' ? 'n' : *p == '\r' ? 'r' : *p == '\t' ? 't' : 'x';
+            if (esc[1] == 'x') {
+                esc[2] = hex[*p >> 4];
+                esc[3] = hex[*p & 15];
+            }
+        }
+        size_t len = std::strlen(esc);
+        if (at + len > end)
+            break;
+        std::memcpy(at, esc, len);
+        at += len;
+    }
+    return at;
+}
+
 }  // namespace
+
+void print_fatal_line(FILE* err, const char* msg)
+{
+    static const char head[] = "twinex: ";
+    static const char tail[] = "QUITTING...\n";
+    char line[4 * 2048 + sizeof head + sizeof tail + 4];
+    char* at = line;
+    std::memcpy(at, head, sizeof head - 1);
+    at += sizeof head - 1;
+    if (msg && *msg) {
+        at = put_escaped(at, line + sizeof line - sizeof tail - 4, msg);
+        bool flows = std::strchr(".:?!-", at[-1]) != nullptr;   // as join_box_lines
+        std::memcpy(at, flows ? " " : " - ", flows ? 1 : 3);
+        at += flows ? 1 : 3;
+    }
+    std::memcpy(at, tail, sizeof tail);
+    std::fputs(line, err);
+    std::fflush(err);
+}
 
 std::string join_box_lines(const char* msg1, const char* msg2, const char* msg3)
 {
@@ -200,6 +243,13 @@ void ConsoleFeedback::set_field(int index, const char* text)
     fields_[index] = text ? text : "";
 }
 
+void ConsoleFeedback::show_fatal(const char* msg)
+{
+    MutexLock hold(output_mutex_);
+    wipe_status_locked();
+    print_fatal_line(err_, msg);
+}
+
 void ConsoleFeedback::end_program()
 {
     ended_.store(true);
@@ -232,12 +282,20 @@ void ConsoleFeedback::clear_status()
     std::fflush(err_);
 }
 
+// Allocates nothing: a fatal error's line may follow.
 void ConsoleFeedback::wipe_status_locked()
 {
     if (status_len_ == 0)
         return;
-    std::string blank = "\r" + std::string(status_len_, ' ') + "\r";
-    std::fputs(blank.c_str(), err_);
+    char blank[128];
+    std::memset(blank, ' ', sizeof blank);
+    std::fputc('\r', err_);
+    for (size_t left = status_len_; left > 0;) {
+        size_t n = left < sizeof blank ? left : sizeof blank;
+        std::fwrite(blank, 1, n, err_);
+        left -= n;
+    }
+    std::fputc('\r', err_);
     status_len_ = 0;
 }
 

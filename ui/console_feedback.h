@@ -24,6 +24,7 @@ public:
     int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override;
     void set_field(int index, const char* text) override;
     void end_program() override;
+    void show_fatal(const char* msg) override;
     // Shows a question as answered OK without reading an answer.
     void show_answered(const char* title, const char* msg1, const char* msg2, const char* msg3);
 
@@ -53,6 +54,10 @@ private:
     size_t status_len_ = 0;        // under output_mutex_: width of the drawn status line
     std::atomic<bool> ended_{false};
 };
+
+// Writes the console line of a fatal error, "twinex: MSG - QUITTING...",
+// with control bytes escaped, in one piece and without allocating.
+void print_fatal_line(FILE* err, const char* msg);
 
 // The lines of a box joined into one console line: "/a/b - Not added to
 // chosen list. It is a subdirectory of existing choice."

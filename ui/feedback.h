@@ -4,6 +4,7 @@
 // The window, the console program and the tests each give their own.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Kinds of Complain.
@@ -40,8 +41,17 @@ public:
     // After a fatal error on the scan thread: end the program (the window
     // closes; the console program exits with its fatal status).
     virtual void end_program() = 0;
+    // Tells of a fatal error: `msg` over the line "QUITTING...", shown as a
+    // box of kind -1 captioned "twinex" would show them. Allocates nothing,
+    // so it can tell of exhausted memory too.
+    virtual void show_fatal(const char* msg) = 0;
 };
 
 // The text of a box: msg1 and msg2 each followed by a line feed, msg3 with
 // none, cut to fit a 2048-byte buffer.
 std::string complain_text(const char* msg1, const char* msg2, const char* msg3);
+
+// The same text for a fatal error's box, `msg` and "QUITTING...", written
+// into `buf` (cut to fit `size` bytes with the terminator) without
+// allocating.
+void fatal_text(char* buf, size_t size, const char* msg);

@@ -36,6 +36,14 @@ void WindowFeedback::set_field(int index, const char* text)
         posted_ = PostMessageA(hwnd_, WM_TX_FIELDS, 0, 0) != 0;
 }
 
+// Made in a buffer of its own, so that "OUT OF MEMORY" can still be told.
+void WindowFeedback::show_fatal(const char* msg)
+{
+    char text[2048];
+    fatal_text(text, sizeof text, msg);
+    MessageBoxA(nullptr, text, "twinex", MB_OK);
+}
+
 void WindowFeedback::end_program()
 {
     if (hwnd_)

@@ -40,6 +40,7 @@ public:
     int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override;
     void set_field(int index, const char* text) override;
     void end_program() override;
+    void show_fatal(const char* msg) override;
 
     void attach(HWND hwnd) { hwnd_ = hwnd; }
     // Window thread: shows the waiting texts in the panel fields that exist.

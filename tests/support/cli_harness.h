@@ -88,7 +88,7 @@ struct CliResult {
 
 // Runs twinex-cli in this process with `typed` as its input.
 inline CliResult run_cli(std::vector<std::string> args, const std::string& typed = "",
-                  std::atomic<int>* interrupt = nullptr)
+                  std::atomic<int>* interrupt = nullptr, Platform& sys = system_platform())
 {
     args.insert(args.begin(), "twinex-cli");
     std::vector<char*> argv;
@@ -104,7 +104,7 @@ inline CliResult run_cli(std::vector<std::string> args, const std::string& typed
     io.interrupt = interrupt;
     io.catch_interrupt = false;
     CliResult r;
-    r.status = cli_run((int)args.size(), argv.data(), system_platform(), io);
+    r.status = cli_run((int)args.size(), argv.data(), sys, io);
     r.out = contents(io.out);
     r.err = contents(io.err);
     std::fclose(io.in);

@@ -79,6 +79,9 @@ public:
         fields_.emplace_back(index, text ? text : "");
     }
 
+    // Recorded as the box it stands for.
+    void show_fatal(const char* msg) override { Complain(COMPLAIN_ERROR, "twinex", msg, "QUITTING...", nullptr); }
+
     void end_program() override
     {
         MutexLock l(mu_);
