@@ -14,10 +14,10 @@ fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/twinex-cli-mem.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-# 60 directories of the same 500 long names: 30,000 files in 500 groups,
-# about 10 MB of paths.
+# 20 directories of the same 500 long names: 10,000 files in 500 groups,
+# about 3 MB of paths.
 long=$(printf 'x%.0s' $(seq 150))
-for d in $(seq 60); do
+for d in $(seq 20); do
   mkdir -p "$work/tree/dir-$long-$d"
   (cd "$work/tree/dir-$long-$d" && seq -f "file-$long-%g" 500 | xargs touch)
 done
