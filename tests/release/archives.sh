@@ -2,7 +2,7 @@
 # Checks the archives written by tools/package: the files in each, the
 # format of each program, no debug sections, the large-address-aware flag of
 # the 32-bit programs, the version resource and manifest of every Windows
-# program, CR LF text files for Windows, and a manual page that renders
+# program (the window's asking for visual styles), CR LF text files for Windows, and a manual page that renders
 # without warnings.
 # usage: archives.sh OUTDIR VERSION
 set -u
@@ -43,6 +43,9 @@ check_windows() {  # arch (win32, win64), object format
                 'level=""asInvoker""' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}' '>UTF-8</activeCodePage>'; do
       grep -qF -- "$want" "$work/rc" || fail "$name/$exe: no $want in its resources"
     done
+    if [ $exe = twinex.exe ]; then
+      grep -qF 'Microsoft.Windows.Common-Controls' "$work/rc" || fail "$name/$exe: no visual styles"
+    fi
   done
 }
 
