@@ -52,3 +52,17 @@ endif()
 if(WIN32)
   include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
 endif()
+
+# cmake --install into a temporary prefix (Linux build only).
+if(NOT CMAKE_CROSSCOMPILING)
+  add_test(NAME install_layout
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release/install.sh ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR} ${CMAKE_SOURCE_DIR})
+  set_tests_properties(install_layout PROPERTIES TIMEOUT 120)
+endif()
+
+# Names outside the old code page keep their real bytes on Windows (under Wine).
+if(WIN32)
+  add_test(NAME twinex_cli_utf8_names
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/release/utf8_names.sh ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:twinex-cli>)
+  set_tests_properties(twinex_cli_utf8_names PROPERTIES TIMEOUT 120)
+endif()
