@@ -40,6 +40,10 @@ public:
     // After a fatal error on the scan thread: end the program (the window
     // closes; the console program exits with its fatal status).
     virtual void end_program() = 0;
+    // A directory the scan could not open or read to its end, with the
+    // system's reason; the scan goes on without it. Called on the scan
+    // thread. The window says nothing of it: it keeps only the count.
+    virtual void walk_error(const char* path, const char* reason) { (void)path, (void)reason; }
 };
 
 // The text of a box: msg1 and msg2 each followed by a line feed, msg3 with
