@@ -61,6 +61,26 @@ TEST(ConsoleFeedback, EachQuestionTakesOneLineAndMessagesTakeNone)
     std::fclose(err);
 }
 
+// Unreadable directories: each named with its reason, the first twenty of a
+// run, then how many there were; none, no count.
+TEST(ConsoleFeedback, WalkErrorsAreNamedUpToTwentyThenCounted)
+{
+    FILE* err = std::tmpfile();
+    ConsoleFeedback fb(stdin, err);
+    fb.tell_walk_errors();
+    EXPECT_EQ(contents(err), "");
+    std::string want;
+    for (int i = 1; i <= 23; ++i) {
+        std::string dir = "/x/d" + std::to_string(i) + (i == 1 ? "\n" : "");
+        fb.walk_error(dir.c_str(), "Permission denied");
+        if (i <= ConsoleFeedback::MAX_WALK_ERRORS)
+            want += "twinex: can't read " + (i == 1 ? std::string("/x/d1\\n") : dir) + ": Permission denied\n";
+    }
+    fb.tell_walk_errors();
+    EXPECT_EQ(contents(err), want + "twinex: 23 directories could not be read\n");
+    std::fclose(err);
+}
+
 TEST(ConsoleFeedback, BoxLinesReadAsOneSentence)
 {
     EXPECT_EQ(join_box_lines("/a/b", "Not added to chosen list.", "It is a subdirectory of existing choice."),
