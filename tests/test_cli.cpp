@@ -152,7 +152,7 @@ TEST(ConsoleFeedback, StatusLineIsMadeOfTheFieldsAndWipedBeforeMessages)
 
 TEST(CliArgs, OptionsInEveryForm)
 {
-    std::vector<std::string> words = {"x", "-qy", "-o", "/out", "-p*.txt", "--crlf", "-s", "--no-datestamps",
+    std::vector<std::string> words = {"x", "-qyL", "-o", "/out", "-p*.txt", "--crlf", "-s", "--no-datestamps",
                                       "--move", "--delete", "--ask", "--save", "/a", "--", "-b"};
     std::vector<char*> argv;
     for (std::string& w : words)
@@ -160,7 +160,7 @@ TEST(CliArgs, OptionsInEveryForm)
     CliOptions o;
     std::string error;
     ASSERT_TRUE(parse_cli_args((int)argv.size(), argv.data(), &o, &error)) << error;
-    EXPECT_TRUE(o.quiet && o.yes);
+    EXPECT_TRUE(o.quiet && o.yes && o.follow_links);
     EXPECT_EQ(o.choices.output, "/out");
     EXPECT_EQ(o.choices.patterns, "*.txt");
     EXPECT_TRUE(o.choices.crlf && o.choices.move && o.choices.del && o.choices.request && o.choices.save);
@@ -176,7 +176,7 @@ TEST(CliArgs, OptionsInEveryForm)
     EXPECT_EQ(p.choices.output, "/o");
     EXPECT_EQ(p.choices.patterns, "");
     // Without --ask and --save nothing is asked or saved.
-    EXPECT_FALSE(p.choices.request || p.choices.save || p.choices.crlf || p.yes);
+    EXPECT_FALSE(p.choices.request || p.choices.save || p.choices.crlf || p.yes || p.follow_links);
     EXPECT_TRUE(p.choices.case_insensitive && p.choices.datestamps);
 }
 
