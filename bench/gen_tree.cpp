@@ -1,9 +1,11 @@
 // Makes a tree of empty files for the benchmarks:
 //
-//   twinex-gen-tree DIR FILES [--long] [--seed N]
+//   twinex-gen-tree DIR FILES [--long | --grouped] [--seed N]
 //
 // About 60% of the files have a name of their own; the others share their
-// name with 1 to 49 more files (small groups are the most common). Files
+// name with 1 to 49 more files (small groups are the most common). With
+// --grouped it is the other way round, as in a folder of backups of
+// backups: about 70% of the files share their name with others. Files
 // lie in directories 3 to 8 levels below DIR. With --long, directory and
 // file names are long and hold non-ASCII bytes (UTF-8 and single bytes of
 // 0x80 to 0xFF). The same arguments always make the same tree.
@@ -110,13 +112,13 @@ bool make_dirs(Platform& sys, const std::string& root, long count, Rng& r, bool 
 
 // Group sizes: most names alone, the rest in groups of 2 to 50, small ones
 // the most common (and none larger than the number of directories).
-std::vector<int> group_sizes(long files, int most, Rng& r)
+std::vector<int> group_sizes(long files, int most, Rng& r, bool grouped)
 {
     std::vector<int> sizes;
     long left = files;
     while (left > 0) {
         int k = 1;
-        if (r.below(100) >= 95) {   // about 60% of the files end up alone
+        if (r.below(100) >= (grouped ? 85u : 95u)) {   // about 60% (grouped: 30%) of the files end up alone
             double u = r.unit();
             k = 2 + (int)(48 * u * u * u);
         }
@@ -164,16 +166,19 @@ bool make_files(Platform& sys, const std::vector<std::string>& dirs, const std::
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: twinex-gen-tree DIR FILES [--long] [--seed N]\n");
+        std::fprintf(stderr, "usage: twinex-gen-tree DIR FILES [--long | --grouped] [--seed N]\n");
         return 2;
     }
     std::string root = argv[1];
     long files = std::atol(argv[2]);
     bool long_names = false;
+    bool grouped = false;
     uint64_t seed = 88172645463325252ull;
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--long") == 0)
             long_names = true;
+        else if (std::strcmp(argv[i], "--grouped") == 0)
+            grouped = true;
         else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc)
             seed += std::strtoull(argv[++i], nullptr, 10);
     }
@@ -188,7 +193,7 @@ int main(int argc, char** argv)
     long dir_count = files / 16 > 8 ? files / 16 : 8;
     if (!make_dirs(sys, root, dir_count, r, long_names, &dirs))
         return 1;
-    std::vector<int> sizes = group_sizes(files, (int)dirs.size(), r);
+    std::vector<int> sizes = group_sizes(files, (int)dirs.size(), r, grouped);
     if (!make_files(sys, dirs, sizes, r, long_names))
         return 1;
     std::printf("%ld files in %zu directories under %s\n", files, dirs.size(), root.c_str());

@@ -5,6 +5,13 @@
 // The walk keeps its own stack of open listings instead of recursing, so no
 // depth of the file system can exhaust the scan thread's stack. All levels
 // share one path buffer: each level knows where its directory part ends.
+//
+// A directory is walked at most once per scan, however often it is reached
+// (links, junctions, bind mounts, two roots naming one tree). Symbolic links
+// met below a root are left alone unless the user asks to follow them; the
+// roots themselves are always followed. A directory that cannot be opened or
+// read to its end is counted and named to the user.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,7 +30,6 @@ constexpr int32_t COUNT_STRIDE = 256;
 struct Level {
     DirListing* dir;   // owned
     size_t pos;        // length of this directory's path, separator included
-    FileId id;         // identity of this directory
 };
 
 struct Walk {
@@ -77,30 +83,48 @@ void out_of_memory(Walk& w)
     quit_error(w.st, "OUT OF MEMORY");
 }
 
-// True when the directory is one of those on the current path: entering it
-// again would walk in a circle.
-bool on_current_path(const Walk& w, const FileId& id)
+// A directory that could not be opened or read to its end: counted and
+// named, with the system's reason, and the walk goes on with the rest. `pos`
+// is the length of its path in dirname, separator included.
+void unreadable(Walk& w, size_t pos, int err)
 {
-    for (size_t i = 0; i < w.depth; ++i)
-        if (w.levels[i].id == id)
-            return true;
-    return false;
+    ++w.st.numunread;
+    char path[PATH_BUF];
+    memcpy(path, w.dirname, pos);
+    // "/" and a drive root "C:\" keep their separator; other paths lose it.
+    if (pos > 1 && path[pos - 1] == PATH_SEP && path[pos - 2] != ':')
+        --pos;
+    path[pos] = 0;
+    w.st.ui->walk_error(path, error_text(err ? err : EIO).c_str());
 }
 
-// Opens the directory whose path is in dirname up to `pos` and makes it the
-// deepest level, unless it is already on the current path (a circle through
-// links). A directory that cannot be opened is skipped silently.
-void enter_directory(Walk& w, size_t pos)
+// True the first time the directory is met in this scan. A directory whose
+// identity cannot be told is walked every time it is met.
+bool first_visit(Walk& w, DirListing* dir)
 {
-    std::unique_ptr<DirListing> dir = w.st.sys->open_dir(w.dirname);
-    if (!dir)
-        return;
     // The open listing knows which directory it reads (no second lookup of
     // the path); a listing that cannot tell leaves it to the platform.
     FileId id = dir->id();
     if (!id.known)
         id = w.st.sys->identity(w.dirname);
-    if (on_current_path(w, id))
+    if (!id.known)
+        return true;
+    int added = w.index->walked.insert(id);
+    if (added < 0)
+        out_of_memory(w);
+    return added > 0;
+}
+
+// Opens the directory whose path is in dirname up to `pos` and makes it the
+// deepest level, unless this scan has walked it already.
+void enter_directory(Walk& w, size_t pos)
+{
+    std::unique_ptr<DirListing> dir = w.st.sys->open_dir(w.dirname);
+    if (!dir) {
+        unreadable(w, pos, errno);
+        return;
+    }
+    if (!first_visit(w, dir.get()))
         return;
     if (w.depth == w.room) {
         size_t room = w.room ? w.room * 2 : 16;
@@ -112,7 +136,7 @@ void enter_directory(Walk& w, size_t pos)
         w.levels = more;
         w.room = room;
     }
-    w.levels[w.depth++] = Level{dir.release(), pos, id};
+    w.levels[w.depth++] = Level{dir.release(), pos};
 }
 
 void leave_directory(Walk& w)
@@ -145,37 +169,46 @@ void pattern_failure(Walk& w, uint32_t code)
     cleanup(w.st);   // also releases the index and the roots, dnode included
 }
 
-void warn_no_time(ScanState& st, const char* path)
+void keep_status(Fnode* f, const FileStatus* fs)
 {
-    st.ui->Complain(COMPLAIN_ERROR, "twinex", "WARNING: Can't get datestamp of file", path, nullptr);
+    f->time_known = fs != nullptr;
+    f->mtime = fs ? fs->times.write : 0;
+    f->size = fs ? fs->size : 0;
+    f->id = fs ? fs->id : FileId();
 }
 
-// A record's last-write time is read when it is first needed, once: the
-// newcomer's through the listing that still stands on it, a group's first
-// record's by its path. Files of names met only once are never queried.
-void learn_times(Walk& w, Fnode* f, Fnode* first)
+// A record's status (time, size, identity) is read when it is first needed,
+// once: the newcomer's through the listing that still stands on it, a
+// group's first record's by its path. Files of names met only once are
+// never queried. False, after the warning, when it cannot be read.
+bool learn_status(Walk& w, Fnode* f, bool newcomer)
 {
+    if (f->time_known)
+        return true;
     FileStatus fs;
-    if (!f->time_known) {
-        f->time_known = w.levels[w.depth - 1].dir->entry_status(f->pathname, &fs);
-        f->mtime = fs.times.write;
-        if (!f->time_known)
-            warn_no_time(w.st, f->pathname);
+    bool ok = newcomer ? w.levels[w.depth - 1].dir->entry_status(f->pathname, &fs)
+                       : w.st.sys->stat(f->pathname, &fs);
+    if (!ok) {
+        w.st.ui->Complain(COMPLAIN_ERROR, "twinex", "WARNING: Can't get datestamp of file", f->pathname, nullptr);
+        return false;
     }
-    if (!first->time_known) {
-        first->time_known = w.st.sys->stat(first->pathname, &fs);
-        first->mtime = fs.times.write;
-        if (!first->time_known)
-            warn_no_time(w.st, first->pathname);
-    }
+    keep_status(f, &fs);
+    return true;
+}
+
+void free_record(Fnode* f)
+{
+    free(f->pathname);
+    free(f);
 }
 
 // Links a new record into flist. The group's first record is the newest
 // file of the name; of equal times the one met last leads. A newcomer that
-// is not newer goes directly after the first record, and so does one whose
-// time, or the first record's, cannot be read: it never displaces a file
-// known to be newer. Times are compared at full resolution, so of two copies
-// saved within the same second the later one leads.
+// is not newer goes directly after the first record. Times are compared at
+// full resolution, so of two copies saved within the same second the later
+// one leads. A file whose status cannot be read is dropped, never ranked:
+// as a group's first record it would be kept while every older copy was
+// refused as changed.
 void link_record(Walk& w, NameIndex::Slot* slot, uint32_t h, Fnode* f)
 {
     ScanState& st = w.st;
@@ -185,12 +218,23 @@ void link_record(Walk& w, NameIndex::Slot* slot, uint32_t h, Fnode* f)
         st.index->claim(slot, h, f);
         return;
     }
-    if (st.dom_flag)
-        learn_times(w, f, first);
-    if (st.dom_flag && f->time_known && first->time_known && !(first->mtime > f->mtime)) {
-        InsertNodeBefore(&f->node, &first->node);
-        slot->first = f;
-        return;
+    if (st.dom_flag) {
+        if (!learn_status(w, f, true)) {
+            free_record(f);
+            return;
+        }
+        if (!learn_status(w, first, false)) {   // alone so far: the newcomer takes its place
+            InsertNodeAfter(&f->node, &first->node);
+            RemoveNode(&first->node);
+            free_record(first);
+            slot->first = f;
+            return;
+        }
+        if (!(first->mtime > f->mtime)) {
+            InsertNodeBefore(&f->node, &first->node);
+            slot->first = f;
+            return;
+        }
     }
     InsertNodeAfter(&f->node, &first->node);
 }
@@ -209,8 +253,7 @@ Fnode* make_record(const char* path, size_t pos, const FileStatus* fs)
     f->node.next = f->node.prev = nullptr;
     f->fname = f->pathname + pos;
     f->num = 0;
-    f->time_known = fs != nullptr;
-    f->mtime = fs ? fs->times.write : 0;
+    keep_status(f, fs);
     return f;
 }
 
@@ -275,6 +318,8 @@ void step(Walk& w)
     Level& top = w.levels[w.depth - 1];
     const char* name = top.dir->next();
     if (!name) {
+        if (int err = top.dir->error())
+            unreadable(w, top.pos, err);
         leave_directory(w);
         return;
     }
@@ -289,9 +334,13 @@ void step(Walk& w)
     memcpy(w.dirname + pos, name, len + 1);
     // Where the listing tells the kind of the entry, no status is read now.
     int kind = top.dir->entry_kind();
-    if (kind == DirListing::ENTRY_UNKNOWN) {
+    if (kind == DirListing::ENTRY_LINK && !w.st.follow_links)
+        return;
+    if (kind == DirListing::ENTRY_UNKNOWN || kind == DirListing::ENTRY_LINK) {
         FileStatus fs;
         if (!top.dir->entry_status(w.dirname, &fs))
+            return;
+        if (fs.is_link && !w.st.follow_links)
             return;
         if (fs.is_file)
             take_file(w, pos, &fs);

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "engine/id_set.h"
 #include "engine/state.h"
 
 class NameIndex {
@@ -31,7 +32,8 @@ public:
         ix->mask_ = START_SLOTS - 1;
         ix->long_path_warned = false;
         ix->slots_ = static_cast<Slot*>(calloc(START_SLOTS, sizeof(Slot)));
-        if (!ix->slots_) {
+        if (!ix->slots_ || !ix->walked.init()) {
+            free(ix->slots_);
             free(ix);
             return nullptr;
         }
@@ -42,6 +44,7 @@ public:
     {
         if (!ix)
             return;
+        ix->walked.release();
         free(ix->slots_);
         free(ix);
     }
@@ -98,6 +101,7 @@ public:
     }
 
     bool long_path_warned;   // the walk has told the user about a too long path
+    IdSet walked;            // every directory walked in this scan, all roots together
 
 private:
     static constexpr uint32_t START_SLOTS = 1024;

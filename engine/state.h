@@ -24,8 +24,10 @@ struct Fnode {
     char* pathname;     // owned: the full path
     char* fname;        // points into pathname at the file's own name
     int32_t num;        // place in its group: 0 for the first member
-    bool time_known;    // the last-write time below could be read
+    bool time_known;    // the status below (time, size, identity) was read while collecting
     int64_t mtime;      // last-write time met while collecting (FileTimes ticks)
+    uint64_t size;      // size in bytes met while collecting
+    FileId id;          // identity met while collecting, where the status query gives it
 };
 
 class NameIndex;  // the collection's index from a name to its group
@@ -62,11 +64,13 @@ struct ScanState {
     int m_flag = 1;
     int save_flag = 1;
     std::atomic<int> abort_flag{0};
+    bool follow_links = false;   // walk into symbolic links met below the roots
 
     int32_t numfiles = 0;
     int32_t numdups = 0;
     int32_t numdeleted = 0;
     int32_t numpats = 0;
+    int32_t numunread = 0;   // directories that could not be opened or read to the end
 
     char* pattern = nullptr;
 

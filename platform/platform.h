@@ -27,10 +27,12 @@ struct FileId {
 };
 
 struct FileStatus {
-    bool is_file = false;       // a regular file
+    bool is_file = false;       // a regular file (a link's target, when it is one)
     bool is_directory = false;
+    bool is_link = false;       // the entry itself is a symbolic link (only the walk's queries tell)
     uint64_t size = 0;
     FileTimes times;            // creation (birth, else status change), access, write
+    FileId id;                  // where the query gives it without opening the file
 };
 
 int64_t ticks_to_unix(int64_t ticks);   // seconds since 1970, rounded down
@@ -44,11 +46,16 @@ public:
     // them), or null at the end. The text stays valid until the next call.
     virtual const char* next() = 0;
     // The status of the entry last returned by next(); false when unknown.
+    // A symbolic link is followed, and marked is_link.
     virtual bool entry_status(const char* full_path, FileStatus* st) = 0;
     // What the listing itself tells of that entry without a status query;
-    // ENTRY_UNKNOWN when it cannot tell (links included).
-    enum EntryKind { ENTRY_UNKNOWN = 0, ENTRY_FILE = 1, ENTRY_DIRECTORY = 2, ENTRY_OTHER = 3 };
+    // ENTRY_UNKNOWN when it cannot tell. ENTRY_LINK: a symbolic link, whose
+    // target only entry_status can tell.
+    enum EntryKind { ENTRY_UNKNOWN = 0, ENTRY_FILE = 1, ENTRY_DIRECTORY = 2, ENTRY_OTHER = 3, ENTRY_LINK = 4 };
     virtual int entry_kind() { return ENTRY_UNKNOWN; }
+    // Why next() returned null: 0 at the end of the listing, else the error
+    // number of a failed read.
+    virtual int error() { return 0; }
     // The identity of the listed directory itself; unknown when the listing
     // cannot tell (Platform::identity answers then).
     virtual FileId id() { return FileId(); }
@@ -64,6 +71,7 @@ public:
 
     // --- files and directories ----------------------------------------
     virtual bool stat(const char* path, FileStatus* st) = 0;
+    // Null when the directory cannot be opened, with errno set to the reason.
     virtual std::unique_ptr<DirListing> open_dir(const char* path) = 0;
     virtual FileId identity(const char* path) = 0;
     // Error results are C runtime error numbers (errno values); 0 is success.
@@ -124,11 +132,15 @@ std::string error_text(int err);
 // `ctime` form of a time in local time: "Tue Jun 14 14:05:09 2005" (24 chars).
 std::string ctime_text(int64_t unix_seconds);
 
-// The path separator of this system: '\\' on Windows, '/' elsewhere.
+// The path separator of this system: '\\' on Windows, '/' elsewhere; and
+// whether its paths ignore letter case (C:\Data and C:\DATA are one
+// directory on Windows, /data and /DATA two on Linux).
 #ifdef _WIN32
 constexpr char PATH_SEP = '\\';
+constexpr bool PATHS_IGNORE_CASE = true;
 #else
 constexpr char PATH_SEP = '/';
+constexpr bool PATHS_IGNORE_CASE = false;
 #endif
 
 // A plain lock (the Windows runtime here has no std::mutex).

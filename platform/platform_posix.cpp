@@ -12,6 +12,7 @@
 #include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -44,11 +45,22 @@ timespec to_timespec(int64_t ticks)
 
 // ---------------------------------------------------------------- status
 
+FileId id_of(dev_t dev, ino_t ino)
+{
+    FileId id;
+    id.volume = static_cast<uint64_t>(dev);
+    id.index = static_cast<uint64_t>(ino);
+    id.known = true;
+    return id;
+}
+
 void fill_from_stat(const struct stat& s, FileStatus* st)
 {
     st->is_file = S_ISREG(s.st_mode);
     st->is_directory = S_ISDIR(s.st_mode);
+    st->is_link = S_ISLNK(s.st_mode);
     st->size = static_cast<uint64_t>(s.st_size);
+    st->id = id_of(s.st_dev, s.st_ino);
     st->times.access = to_ticks(s.st_atim.tv_sec, s.st_atim.tv_nsec);
     st->times.write = to_ticks(s.st_mtim.tv_sec, s.st_mtim.tv_nsec);
     st->times.creation = to_ticks(s.st_ctim.tv_sec, s.st_ctim.tv_nsec);
@@ -59,7 +71,9 @@ void fill_from_statx(const struct statx& s, FileStatus* st)
 {
     st->is_file = S_ISREG(s.stx_mode);
     st->is_directory = S_ISDIR(s.stx_mode);
+    st->is_link = S_ISLNK(s.stx_mode);
     st->size = s.stx_size;
+    st->id = id_of(makedev(s.stx_dev_major, s.stx_dev_minor), static_cast<ino_t>(s.stx_ino));
     st->times.access = to_ticks(s.stx_atime.tv_sec, s.stx_atime.tv_nsec);
     st->times.write = to_ticks(s.stx_mtime.tv_sec, s.stx_mtime.tv_nsec);
     // The birth time where the file system keeps one, else the status change.
@@ -69,7 +83,8 @@ void fill_from_statx(const struct statx& s, FileStatus* st)
 #endif
 
 // Status of `name` relative to the directory `dirfd` (AT_FDCWD for a plain
-// path), following symbolic links as stat does; with an empty name and
+// path), following symbolic links as stat does unless `flags` holds
+// AT_SYMLINK_NOFOLLOW; with an empty name and
 // AT_EMPTY_PATH in `flags`, the status of the open file `dirfd` itself.
 bool status_at(int dirfd, const char* name, int flags, FileStatus* st)
 {
@@ -101,25 +116,42 @@ public:
 
     const char* next() override
     {
+        errno = 0;
         dirent* e = readdir(dir_);
         entry_ = e;
         name_ = e ? e->d_name : nullptr;
+        if (!e)
+            error_ = errno;
         return name_;
     }
 
-    // Asked on the listing's own descriptor, so the answer is about the
-    // entry of this directory even if a parent was renamed meanwhile.
+    // Asked on the listing's own descriptor by the entry's own name, so the
+    // answer is about the entry of this directory even if a parent was
+    // renamed meanwhile, and no path is looked up again from its start. A
+    // symbolic link is followed and marked; where the entry's type is not
+    // known, a first look without following tells whether it is a link.
     bool entry_status(const char*, FileStatus* st) override
     {
         if (!name_) {
             *st = FileStatus();
             return false;
         }
-        return status_at(dirfd(dir_), name_, 0, st);
+        int fd = dirfd(dir_);
+        unsigned char type = entry_->d_type;
+        if (type == DT_UNKNOWN) {
+            if (!status_at(fd, name_, AT_SYMLINK_NOFOLLOW, st))
+                return false;
+            if (!st->is_link)
+                return true;
+            type = DT_LNK;
+        }
+        bool ok = status_at(fd, name_, 0, st);
+        st->is_link = type == DT_LNK;
+        return ok;
     }
 
-    // The type the directory entry carries; a symbolic link is followed only
-    // by a status query, as stat would.
+    // The type the directory entry carries; what a symbolic link leads to
+    // only a status query tells.
     int entry_kind() override
     {
         if (!entry_)
@@ -127,28 +159,27 @@ public:
         switch (entry_->d_type) {
         case DT_REG: return ENTRY_FILE;
         case DT_DIR: return ENTRY_DIRECTORY;
-        case DT_LNK:
+        case DT_LNK: return ENTRY_LINK;
         case DT_UNKNOWN: return ENTRY_UNKNOWN;
         default: return ENTRY_OTHER;
         }
     }
 
+    int error() override { return error_; }
+
     FileId id() override
     {
-        FileId id;
         struct stat s;
         if (fstat(dirfd(dir_), &s) != 0)
-            return id;
-        id.volume = static_cast<uint64_t>(s.st_dev);
-        id.index = static_cast<uint64_t>(s.st_ino);
-        id.known = true;
-        return id;
+            return FileId();
+        return id_of(s.st_dev, s.st_ino);
     }
 
 private:
     DIR* dir_;
     dirent* entry_ = nullptr;
     const char* name_ = nullptr;
+    int error_ = 0;
 };
 
 // ---------------------------------------------------------------- handles
@@ -336,14 +367,10 @@ public:
 
     FileId identity(const char* path) override
     {
-        FileId id;
         struct stat s;
         if (::stat(path, &s) != 0)
-            return id;
-        id.volume = static_cast<uint64_t>(s.st_dev);
-        id.index = static_cast<uint64_t>(s.st_ino);
-        id.known = true;
-        return id;
+            return FileId();
+        return id_of(s.st_dev, s.st_ino);
     }
 
     int create_directory(const char* path) override { return mkdir(path, 0777) == 0 ? 0 : errno; }

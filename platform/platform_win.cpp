@@ -112,8 +112,11 @@ public:
         valid_ = false;
         if (find_ == INVALID_HANDLE_VALUE)
             return nullptr;
-        if (!first_ && !FindNextFileA(find_, &data_))
+        if (!first_ && !FindNextFileA(find_, &data_)) {
+            DWORD code = GetLastError();
+            error_ = code == ERROR_NO_MORE_FILES ? 0 : errno_from(code);
             return nullptr;
+        }
         first_ = false;
         valid_ = true;
         return data_.cFileName;
@@ -129,11 +132,14 @@ public:
         return true;
     }
 
+    int error() override { return error_; }
+
 private:
     HANDLE find_ = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAA data_{};
     bool first_ = true;
     bool valid_ = false;
+    int error_ = 0;
 };
 
 // The search pattern for every entry of `path`: "path\*".
@@ -195,11 +201,13 @@ public:
             return std::unique_ptr<DirListing>(new WinListing(h, first));
         // An empty drive root has not even "." and "..": an empty listing,
         // as long as the path really is a directory.
-        if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+        DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND) {
             DWORD attr = GetFileAttributesA(path);
             if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY))
                 return std::unique_ptr<DirListing>(new WinListing());
         }
+        errno = errno_from(code);
         return nullptr;
     }
 

@@ -27,13 +27,21 @@ FileId id_at(const ActionRun& run, size_t k)
     return k < run.ids.size() ? run.ids[k] : FileId();
 }
 
+// The file as it is now is not the one collected: another last-write time,
+// another size, or (where the status query tells it) another identity. A
+// rewrite that keeps both the size and the time goes unseen.
+bool differs(const FileStatus& now, const Fnode* fnode)
+{
+    return !now.is_file || !fnode->time_known || now.times.write != fnode->mtime || now.size != fnode->size ||
+           (now.id.known && fnode->id.known && !(now.id == fnode->id));
+}
+
 // In a delete run an older copy is removed only while it is still the file
-// that was collected (same last-write time) and the kept file still exists.
+// that was collected and the kept file still exists.
 bool changed_since_scan(ScanState& st, const ActionRun& run, const Fnode* fnode)
 {
     FileStatus now;
-    if (!st.sys->stat(fnode->pathname, &now) || !now.is_file || !fnode->time_known ||
-        now.times.write != fnode->mtime)
+    if (!st.sys->stat(fnode->pathname, &now) || differs(now, fnode))
         return true;
     FileStatus kept;
     return !run.first || !st.sys->stat(run.first->pathname, &kept) || !kept.is_file;

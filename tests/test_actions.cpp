@@ -291,17 +291,23 @@ TEST_F(ThreeCopies, VanishedFileInAMoveRunIsReportedAsACopyFailure)
     EXPECT_EQ(run.fb.field(PF_COPYING), "");
 }
 
+// Two names of one file (hard links): the walk cannot tell, the actions can.
 TEST(Actions, SameFileReachedTwiceIsNeitherDeletedNorCopiedTwice)
 {
     TestTree t;
     t.file("a/x.txt", "only copy", 1000);
+    t.dir("b");
+    std::error_code ec;
+    std::filesystem::create_hard_link(t.path("a/x.txt"), t.path("b/x.txt"), ec);
+    if (ec)
+        GTEST_SKIP() << "no hard links here: " << ec.message();
     {
         ScanRun run(t);
         run.del(false, false);
         run.root("a");
-        run.root("a");
+        run.root("b");
         run.scan();
-        EXPECT_NE(run.report().find("=\n" + t.path("a/x.txt") + "\n<< NOT DELETED - SAME FILE AS KEPT >>" +
+        EXPECT_NE(run.report().find("=\n" + t.path("b/x.txt") + "\n<< NOT DELETED - SAME FILE AS KEPT >>" +
                                     t.path("a/x.txt") + "\n"),
                   std::string::npos)
             << run.report();
@@ -311,9 +317,9 @@ TEST(Actions, SameFileReachedTwiceIsNeitherDeletedNorCopiedTwice)
     ScanRun run(t);
     run.move();
     run.root("a");
-    run.root("a");
+    run.root("b");
     run.scan();
-    EXPECT_NE(run.report().find("=\n<< FILE MOVED >>" + t.path("a/x.txt") + "\n<< NOT MOVED - SAME FILE AS MOVED >>" +
+    EXPECT_NE(run.report().find("=\n<< FILE MOVED >>" + t.path("b/x.txt") + "\n<< NOT MOVED - SAME FILE AS MOVED >>" +
                                 t.path("a/x.txt") + "\n"),
               std::string::npos)
         << run.report();
@@ -329,15 +335,12 @@ TEST(Actions, OlderCopyNotKnownToBeAnotherFileStays)
     ScanRun run(t);
     run.del(false, false);
     run.root("a");
-    run.root("a");   // the same path twice
     run.root("b");
     // Once collected, no identity can be learnt any more.
     run.fp.before(FaultOp::CreateNewFile, 1,
                   [&] { run.fp.fail(FaultOp::Identity, run.fp.calls(FaultOp::Identity) + 1, EACCES, -1); });
     run.scan();
     std::string report = run.report();
-    EXPECT_NE(report.find("\n<< NOT DELETED - SAME FILE AS KEPT >>" + t.path("a/x.txt") + "\n"), std::string::npos)
-        << report;
     EXPECT_NE(report.find("\n<< NOT DELETED - CAN'T TELL IT FROM THE KEPT FILE >>" + t.path("b/x.txt") + "\n"),
               std::string::npos)
         << report;
@@ -357,6 +360,7 @@ TEST(Actions, LinkToTheKeptFileDoesNotCostItsTarget)
         GTEST_SKIP() << "no file links here";
     ScanRun run(t);
     run.del(false, false);
+    run.st.follow_links = true;
     run.root("a");
     run.root("b");
     run.scan();

@@ -61,6 +61,26 @@ TEST(ConsoleFeedback, EachQuestionTakesOneLineAndMessagesTakeNone)
     std::fclose(err);
 }
 
+// Unreadable directories: each named with its reason, the first twenty of a
+// run, then how many there were; none, no count.
+TEST(ConsoleFeedback, WalkErrorsAreNamedUpToTwentyThenCounted)
+{
+    FILE* err = std::tmpfile();
+    ConsoleFeedback fb(stdin, err);
+    fb.tell_walk_errors();
+    EXPECT_EQ(contents(err), "");
+    std::string want;
+    for (int i = 1; i <= 23; ++i) {
+        std::string dir = "/x/d" + std::to_string(i) + (i == 1 ? "\n" : "");
+        fb.walk_error(dir.c_str(), "Permission denied");
+        if (i <= ConsoleFeedback::MAX_WALK_ERRORS)
+            want += "twinex: can't read " + (i == 1 ? std::string("/x/d1\\n") : dir) + ": Permission denied\n";
+    }
+    fb.tell_walk_errors();
+    EXPECT_EQ(contents(err), want + "twinex: 23 directories could not be read\n");
+    std::fclose(err);
+}
+
 TEST(ConsoleFeedback, BoxLinesReadAsOneSentence)
 {
     EXPECT_EQ(join_box_lines("/a/b", "Not added to chosen list.", "It is a subdirectory of existing choice."),
@@ -132,7 +152,7 @@ TEST(ConsoleFeedback, StatusLineIsMadeOfTheFieldsAndWipedBeforeMessages)
 
 TEST(CliArgs, OptionsInEveryForm)
 {
-    std::vector<std::string> words = {"x", "-qy", "-o", "/out", "-p*.txt", "--crlf", "-s", "--no-datestamps",
+    std::vector<std::string> words = {"x", "-qyL", "-o", "/out", "-p*.txt", "--crlf", "-s", "--no-datestamps",
                                       "--move", "--delete", "--ask", "--save", "/a", "--", "-b"};
     std::vector<char*> argv;
     for (std::string& w : words)
@@ -140,7 +160,7 @@ TEST(CliArgs, OptionsInEveryForm)
     CliOptions o;
     std::string error;
     ASSERT_TRUE(parse_cli_args((int)argv.size(), argv.data(), &o, &error)) << error;
-    EXPECT_TRUE(o.quiet && o.yes);
+    EXPECT_TRUE(o.quiet && o.yes && o.follow_links);
     EXPECT_EQ(o.choices.output, "/out");
     EXPECT_EQ(o.choices.patterns, "*.txt");
     EXPECT_TRUE(o.choices.crlf && o.choices.move && o.choices.del && o.choices.request && o.choices.save);
@@ -156,7 +176,7 @@ TEST(CliArgs, OptionsInEveryForm)
     EXPECT_EQ(p.choices.output, "/o");
     EXPECT_EQ(p.choices.patterns, "");
     // Without --ask and --save nothing is asked or saved.
-    EXPECT_FALSE(p.choices.request || p.choices.save || p.choices.crlf || p.yes);
+    EXPECT_FALSE(p.choices.request || p.choices.save || p.choices.crlf || p.yes || p.follow_links);
     EXPECT_TRUE(p.choices.case_insensitive && p.choices.datestamps);
 }
 

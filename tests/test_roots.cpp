@@ -30,13 +30,47 @@ struct Roots : ::testing::Test {
 
 using V = std::vector<std::string>;
 
+// Letter case counts in the duplicate test, in "below a chosen root" and in
+// the dropping of sub-roots as the file system counts it: where names ignore
+// case, C:\Data and C:\DATA\OLD are one tree, and letting both in would
+// collect its files twice; where they keep it, r and R are two directories,
+// and merging them would leave files out.
+struct CaseRow {
+    const char* chosen;
+    const char* added;
+    AddRootResult ignoring;   // where paths ignore letter case
+    AddRootResult keeping;    // where they keep it
+};
+
+const CaseRow case_rows[] = {
+    {"C:\\Data", "C:\\Data", ROOT_ALREADY_CHOSEN, ROOT_ALREADY_CHOSEN},
+    {"C:\\Data", "c:\\dATA", ROOT_ALREADY_CHOSEN, ROOT_ADDED},
+    {"r", "R", ROOT_ALREADY_CHOSEN, ROOT_ADDED},
+    {"C:", "c:\\data\\old", ROOT_REFUSED, ROOT_ADDED},
+    {"r", "R\\sub", ROOT_REFUSED, ROOT_ADDED},
+    {"R\\sub", "r", ROOT_ADDED_REPLACING, ROOT_ADDED},
+    {"C:\\data\\two\\deeper", "C:\\DATA", ROOT_ADDED_REPLACING, ROOT_ADDED},
+};
+
 }  // namespace
 
-TEST_F(Roots, DuplicatesInAnyLetterCaseAreIgnoredSilently)
+TEST_F(Roots, LetterCaseCountsAsTheFileSystemCountsIt)
+{
+    for (const CaseRow& row : case_rows) {
+        SCOPED_TRACE(std::string(row.chosen) + " then " + row.added);
+        cleanup(st);
+        ASSERT_EQ(add(row.chosen), ROOT_ADDED);
+        AddRootResult want = PATHS_IGNORE_CASE ? row.ignoring : row.keeping;
+        EXPECT_EQ(add(row.added), want);
+        size_t count = want == ROOT_ADDED ? 2u : 1u;
+        EXPECT_EQ(roots().size(), count);
+    }
+}
+
+TEST_F(Roots, DuplicatesAreIgnoredSilently)
 {
     EXPECT_EQ(add("C:\\Data"), ROOT_ADDED);
     EXPECT_EQ(add("C:\\Data"), ROOT_ALREADY_CHOSEN);
-    EXPECT_EQ(add("c:\\dATA"), ROOT_ALREADY_CHOSEN);
     EXPECT_EQ(roots(), V{N("C:\\Data")});
     EXPECT_EQ(ui.message_count(), 0u);
     EXPECT_EQ(add_root(st, ""), ROOT_REFUSED);
@@ -52,9 +86,6 @@ TEST_F(Roots, PathInsideAChosenRootIsRefused)
     EXPECT_EQ(m.kind, COMPLAIN_ERROR);
     EXPECT_EQ(m.title, "twinex");
     EXPECT_EQ(m.text, N("C:\\DATA") + "\nNot added to chosen list.\nIt is a subdirectory of existing choice.");
-    // Case must not let a nested root in: the same tree on a case-blind
-    // file system would be collected twice.
-    EXPECT_EQ(add("c:\\data\\old"), ROOT_REFUSED);
     EXPECT_EQ(roots(), V{"C:"});
     // A sibling whose name merely starts the same is no subdirectory.
     EXPECT_EQ(add("C:x"), ROOT_ADDED);
@@ -75,11 +106,11 @@ TEST_F(Roots, ParentReplacesItsSubdirectories)
     EXPECT_EQ(ui.last_message().text, "Subdirectories of\nC:\nhave been removed from chosen list.");
 }
 
-TEST_F(Roots, DroppingIgnoresCaseAndNeedsTheSeparator)
+TEST_F(Roots, DroppingNeedsTheSeparator)
 {
-    add("C:\\Data\\One");
+    add("C:\\DATA\\One");
     add("C:\\DATABASE");
-    add("C:\\data\\two\\deeper");
+    add("C:\\DATA\\two\\deeper");
     EXPECT_EQ(add("C:\\DATA"), ROOT_ADDED_REPLACING);
     EXPECT_EQ(roots(), (V{N("C:\\DATABASE"), N("C:\\DATA")}));
     EXPECT_FALSE(drop_roots_below(st, N("C:\\DATA\\One").c_str()));

@@ -1,9 +1,10 @@
 // Files and directories that change while a scan runs, at chosen moments:
 // an older copy modified, replaced, deleted or made read-only between the
 // collection and the report, in every kind of run; directories removed
-// while the walk is on its way to them or inside them; directory links
-// that lead round in circles; a very deep tree; names with line breaks
-// and with every byte from 0x80 to 0xFF.
+// while the walk is on its way to them or inside them, or that cannot be
+// opened; links met below a root, followed or not, and directories reached
+// twice; a very deep tree; names with line breaks and with every byte from
+// 0x80 to 0xFF.
 #include <algorithm>
 #include <string>
 #include <tuple>
@@ -207,11 +208,12 @@ TEST(UnderFoot, FileWrittenWhileItIsCopiedStaysInPlace)
     EXPECT_EQ(run.st.numdeleted, 1);
 }
 
-// A deletion question can stay open for long: a file changed meanwhile, or
-// a kept file that went away meanwhile, keeps the file asked about.
+// A deletion question can stay open for long: a file changed meanwhile
+// (given another time, or rewritten with another size and its old time put
+// back), or a kept file that went away meanwhile, keeps the file asked about.
 TEST(UnderFoot, ChangeWhileTheQuestionIsOpenKeepsTheFile)
 {
-    for (const char* changed : {"c/notes.txt", "b/notes.txt"}) {
+    for (const char* changed : {"c/notes.txt", "c/notes.txt rewritten", "b/notes.txt"}) {
         SCOPED_TRACE(changed);
         TestTree t;
         t.file("a/notes.txt", "AAA", 1000);
@@ -227,12 +229,14 @@ TEST(UnderFoot, ChangeWhileTheQuestionIsOpenKeepsTheFile)
                 return;
             if (std::string(changed) == "b/notes.txt")
                 fs::remove(t.path(changed));
+            else if (contains(changed, "rewritten"))
+                t.file("c/notes.txt", "other", 2000);
             else
                 t.set_times(changed, 2500, 2500);
         });
         run.scan();
         EXPECT_TRUE(contains(run.report(), "\n<< NOT DELETED - FILE CHANGED SINCE SCAN >>" + c + "\n")) << run.report();
-        EXPECT_EQ(t.read("c/notes.txt"), "CC");
+        EXPECT_EQ(t.read("c/notes.txt"), contains(changed, "rewritten") ? "other" : "CC");
         bool kept_gone = std::string(changed) == "b/notes.txt";
         // Once the kept file is gone, a (asked after c) is no longer asked about.
         EXPECT_EQ(run.fb.messages().size(), kept_gone ? 1u : 2u);
@@ -262,8 +266,9 @@ struct Walk {
 };
 
 // Removed after its parent listed it, before it was opened: its files are
-// simply not there; everything else is collected and counted.
-TEST(UnderFoot, DirectoryRemovedBeforeItIsOpenedIsSkipped)
+// not there, it is counted and named with the reason, and everything else
+// is collected and counted.
+TEST(UnderFoot, DirectoryRemovedBeforeItIsOpenedIsSkippedAndNamed)
 {
     Walk w;
     std::error_code ec;
@@ -280,6 +285,25 @@ TEST(UnderFoot, DirectoryRemovedBeforeItIsOpenedIsSkipped)
     EXPECT_EQ(files, (std::vector<std::string>{"r/a/x.txt", "r/z/x.txt"}));
     EXPECT_EQ(w.run.st.numfiles, 3);
     EXPECT_EQ(w.run.fb.message_count(), 0u);
+    EXPECT_EQ(w.run.st.numunread, 1);
+    EXPECT_EQ(w.run.fb.walk_errors(), std::vector<std::string>{w.t.path("r/gone") + ": " + error_text(ENOENT)});
+    EXPECT_EQ(w.run.fb.field(PF_FINISHED), "<< FINISHED >>");
+}
+
+// A directory the system refuses to open, and a root that cannot be read:
+// each is counted and named with the system's reason.
+TEST(UnderFoot, DirectoryThatCannotBeOpenedIsNamed)
+{
+    Walk w;
+    w.run.root("r/none");
+    w.run.fp.fail(FaultOp::OpenDir, 2, EACCES);   // the first directory below r
+    w.run.scan();
+    EXPECT_EQ(w.run.st.numunread, 2);
+    std::vector<std::string> errors = w.run.fb.walk_errors();
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_TRUE(contains(errors[0], w.t.path("r") + PATH_SEP)) << errors[0];
+    EXPECT_TRUE(contains(errors[0], ": " + error_text(EACCES))) << errors[0];
+    EXPECT_EQ(errors[1], w.t.path("r/none") + ": " + error_text(ENOENT));
     EXPECT_EQ(w.run.fb.field(PF_FINISHED), "<< FINISHED >>");
 }
 
@@ -338,51 +362,81 @@ TEST(UnderFoot, DirectoryRemovedWhileItIsWalkedLeavesTheRestIntact)
     }
 }
 
-// ------------------------------------------------------ links in circles
+// ------------------------------------------------------------ links
 
-// Two directories that link to each other, a link to itself and a link
-// loop that leads nowhere: the walk ends, each real file is reached through
-// both of its paths, and no file is ever lost by being the same file as
-// another one of its group.
-TEST(UnderFoot, DirectoryLinksInACircleEndAndLoseNothing)
+// Links met below a root: to a file outside, to a directory outside, into
+// the tree, in circles, to themselves and nowhere. Without following, only
+// the real files are collected; with it, the targets are too, and each
+// directory is walked once however often it is reached, so no file is
+// listed twice.
+TEST(UnderFoot, LinksAreFollowedOnlyWhenAskedAndEachDirectoryIsWalkedOnce)
 {
     if (on_windows())
         GTEST_SKIP() << "directory links are not made here on Windows";
-    for (Kind kind : {Kind::Move, Kind::Delete}) {
-        SCOPED_TRACE(KIND_NAMES[int(kind)]);
+    for (bool follow : {false, true}) {
+        SCOPED_TRACE(follow ? "following links" : "not following links");
         TestTree t;
         t.file("r/a/x.txt", "older", 1000);
         t.file("r/b/x.txt", "newer", 2000);
+        t.file("r/c/y.txt", "c", 3000);
+        t.file("ext/y.txt", "outside", 500);
+        t.file("ext/sub/y.txt", "below outside", 400);
         std::error_code ec;
         fs::create_directory_symlink("../b", t.path("r/a/tob"), ec);
         fs::create_directory_symlink("../a", t.path("r/b/toa"), ec);
         fs::create_directory_symlink(".", t.path("r/a/self"), ec);
         fs::create_symlink("loop2", t.path("r/b/loop1"), ec);
         fs::create_symlink("loop1", t.path("r/b/loop2"), ec);
+        fs::create_symlink("../../ext/y.txt", t.path("r/c/link.txt"), ec);
+        fs::create_directory_symlink("../../ext/sub", t.path("r/c/out"), ec);
         ASSERT_FALSE(ec) << ec.message();
-        ScanRun run(t);
-        if (kind == Kind::Move)
-            run.move();
-        else
-            run.del(false, false);
-        run.root("r");
-        run.scan();
-        ASSERT_EQ(run.fb.field(PF_FINISHED), "<< FINISHED >>");
-        EXPECT_EQ(run.st.numfiles, 4);   // r/a/x.txt, r/a/tob/x.txt, r/b/x.txt, r/b/toa/x.txt
-        std::string report = run.report();
-        if (kind == Kind::Move) {
-            std::vector<std::string> saved = contents_below(t.path("out/twinfiles000.sinkhole"));
-            std::sort(saved.begin(), saved.end());
-            EXPECT_EQ(saved, (std::vector<std::string>{"newer", "older"}));
-            EXPECT_EQ(run.st.numdeleted, 2);
-            EXPECT_EQ(count_of(report, "<< NOT MOVED - SAME FILE AS MOVED >>"), 2u) << report;
-        } else {
-            EXPECT_EQ(t.read("r/b/x.txt"), "newer");
-            EXPECT_FALSE(t.exists("r/a/x.txt"));
-            EXPECT_EQ(run.st.numdeleted, 1);
-            EXPECT_EQ(count_of(report, "<< NOT DELETED - SAME FILE AS KEPT >>"), 1u) << report;
+        for (bool kinds : {false, true}) {   // listings that tell links apart, and those that do not
+            ScanRun run(t, kinds);
+            run.st.follow_links = follow;
+            run.root("r");
+            run.scan();
+            ASSERT_EQ(run.fb.field(PF_FINISHED), "<< FINISHED >>");
+            std::vector<std::string> files = run.files();
+            std::sort(files.begin(), files.end());
+            // r/a or r/b may first be reached through the other's link, as the listing orders them.
+            for (std::string& f : files)
+                if (f == "r/a/tob/x.txt" || f == "r/b/toa/x.txt")
+                    f = f == "r/a/tob/x.txt" ? "r/b/x.txt" : "r/a/x.txt";
+            std::sort(files.begin(), files.end());
+            if (follow)
+                EXPECT_EQ(files, (std::vector<std::string>{"r/a/x.txt", "r/b/x.txt", "r/c/out/y.txt", "r/c/y.txt"}));
+            else
+                EXPECT_EQ(files, (std::vector<std::string>{"r/a/x.txt", "r/b/x.txt"}));
+            EXPECT_EQ(run.st.numfiles, follow ? 5 : 3);   // r/c/link.txt is a file of another name
+            EXPECT_EQ(run.st.numunread, 0);
         }
     }
+}
+
+// One directory reached twice, here as two roots (through a link on Linux,
+// in another letter case on Windows): its files are listed once.
+TEST(UnderFoot, DirectoryReachedTwiceIsListedOnce)
+{
+    TestTree t;
+    t.file("r/b/x.txt", "one", 1000);
+    t.file("r/b/d/x.txt", "two", 2000);
+    std::string second = t.path("r/B");
+    if (!on_windows()) {
+        std::error_code ec;
+        fs::create_directory_symlink("b", t.path("r/lb"), ec);
+        ASSERT_FALSE(ec) << ec.message();
+        second = t.path("r/lb");
+    }
+    ScanRun run(t);
+    run.del(false, false);
+    run.root("r/b");
+    run.root_path(second);
+    run.scan();
+    ASSERT_EQ(run.fb.field(PF_FINISHED), "<< FINISHED >>");
+    EXPECT_EQ(run.files(), (std::vector<std::string>{"r/b/d/x.txt", "r/b/x.txt"}));
+    EXPECT_EQ(run.st.numfiles, 2);
+    EXPECT_EQ(run.st.numdeleted, 1);
+    EXPECT_EQ(t.read("r/b/d/x.txt"), "two");
 }
 
 // ------------------------------------------------------------ depth

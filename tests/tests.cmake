@@ -24,6 +24,10 @@ if(NOT CMAKE_CROSSCOMPILING)
   add_test(NAME twinex_cli_interrupt
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/interrupt.sh $<TARGET_FILE:twinex-cli>)
   set_tests_properties(twinex_cli_interrupt PROPERTIES TIMEOUT 120)
+  # Directories an unprivileged user cannot read (as nobody when run as root).
+  add_test(NAME twinex_cli_unreadable
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/unreadable.sh $<TARGET_FILE:twinex-cli>)
+  set_tests_properties(twinex_cli_unreadable PROPERTIES TIMEOUT 120)
 endif()
 
 # twinex-cli under address-space limits (Linux build only). A sanitized

@@ -21,6 +21,7 @@ const char* const cli_usage_text =
     "      --delete          delete all but the newest file of each name\n"
     "      --ask             with --delete: ask before each deletion\n"
     "      --save            with --delete: save deleted files in the sinkhole\n"
+    "  -L, --follow-links    walk into symbolic links met below the roots\n"
     "  -y, --yes             answer OK to \"NO OUTPUT CHOSEN\" and \"ARE YOU SURE?\"\n"
     "  -q, --quiet           no progress display (and --yes answers silently)\n"
     "  -h, --help            this text;  --version  the version\n"
@@ -31,7 +32,7 @@ namespace {
 
 enum OptionId {
     OPT_OUTPUT, OPT_PATTERN, OPT_CRLF, OPT_CASE, OPT_NODATES, OPT_MOVE, OPT_DELETE,
-    OPT_ASK, OPT_SAVE, OPT_YES, OPT_QUIET, OPT_HELP, OPT_VERSION
+    OPT_ASK, OPT_SAVE, OPT_YES, OPT_QUIET, OPT_HELP, OPT_VERSION, OPT_FOLLOW
 };
 
 struct OptionDef {
@@ -51,6 +52,7 @@ const OptionDef option_defs[] = {
     {"delete", 0, false, OPT_DELETE},
     {"ask", 0, false, OPT_ASK},
     {"save", 0, false, OPT_SAVE},
+    {"follow-links", 'L', false, OPT_FOLLOW},
     {"yes", 'y', false, OPT_YES},
     {"quiet", 'q', false, OPT_QUIET},
     {"help", 'h', false, OPT_HELP},
@@ -96,6 +98,7 @@ bool apply_option(CliOptions* o, OptionId id, const std::string& value, std::str
     case OPT_QUIET: o->quiet = true; break;
     case OPT_HELP: o->help = true; break;
     case OPT_VERSION: o->version = true; break;
+    case OPT_FOLLOW: o->follow_links = true; break;
     }
     return true;
 }
@@ -250,6 +253,7 @@ bool run_scan_thread(ScanState& st, ConsoleFeedback& fb, const CliStreams& io, b
     }
     st.sys->close_thread(thread);
     fb.clear_status();
+    fb.tell_walk_errors();
     return true;
 }
 
@@ -276,6 +280,7 @@ int run_parsed(CliOptions& o, Platform& sys, const CliStreams& io)
 {
     ConsoleFeedback fb(io.in, io.err, io.echo_answers);
     ScanState st(sys, fb);
+    st.follow_links = o.follow_links;
     read_protected_dirs(st);
     if (!o.choices.output.empty()) {
         std::string out = root_form(o.choices.output.c_str());

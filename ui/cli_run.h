@@ -22,6 +22,7 @@ struct CliOptions {
     std::vector<std::string> roots;  // as given
     bool yes = false;                // answer the two scan-start questions
     bool quiet = false;              // no status line
+    bool follow_links = false;       // walk into symbolic links below the roots
     bool help = false;
     bool version = false;
 };

@@ -250,6 +250,25 @@ void ConsoleFeedback::show_fatal(const char* msg)
     print_fatal_line(err_, msg);
 }
 
+void ConsoleFeedback::walk_error(const char* path, const char* reason)
+{
+    MutexLock hold(output_mutex_);
+    if (++walk_errors_ > MAX_WALK_ERRORS)
+        return;
+    print_locked("twinex: can't read " + visible_text(path ? path : "") + ": " + (reason ? reason : "") + "\n");
+}
+
+void ConsoleFeedback::tell_walk_errors()
+{
+    MutexLock hold(output_mutex_);
+    if (walk_errors_ == 0)
+        return;
+    char line[96];
+    std::snprintf(line, sizeof line, "twinex: %d %s could not be read\n", walk_errors_,
+                  walk_errors_ == 1 ? "directory" : "directories");
+    print_locked(line);
+}
+
 void ConsoleFeedback::end_program()
 {
     ended_.store(true);

@@ -25,6 +25,12 @@ public:
     void set_field(int index, const char* text) override;
     void end_program() override;
     void show_fatal(const char* msg) override;
+    // Names the directory on the error stream ("twinex: can't read /x/y:
+    // Permission denied"), the first MAX_WALK_ERRORS of a run only.
+    void walk_error(const char* path, const char* reason) override;
+    // After the scan: how many directories could not be read, if any.
+    void tell_walk_errors();
+    static constexpr int MAX_WALK_ERRORS = 20;
     // Shows a question as answered OK without reading an answer.
     void show_answered(const char* title, const char* msg1, const char* msg2, const char* msg3);
 
@@ -52,6 +58,7 @@ private:
     Mutex question_mutex_;         // one question at a time
     bool asking_ = false;          // under output_mutex_
     size_t status_len_ = 0;        // under output_mutex_: width of the drawn status line
+    int walk_errors_ = 0;          // under output_mutex_
     std::atomic<bool> ended_{false};
 };
 

@@ -45,6 +45,10 @@ public:
     // box of kind -1 captioned "twinex" would show them. Allocates nothing,
     // so it can tell of exhausted memory too.
     virtual void show_fatal(const char* msg) = 0;
+    // A directory the scan could not open or read to its end, with the
+    // system's reason; the scan goes on without it. Called on the scan
+    // thread. The window says nothing of it: it keeps only the count.
+    virtual void walk_error(const char* path, const char* reason) { (void)path, (void)reason; }
 };
 
 // The text of a box: msg1 and msg2 each followed by a line feed, msg3 with

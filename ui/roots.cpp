@@ -1,5 +1,6 @@
-// The chosen scan roots in dlist: never two equal roots (letter case
-// ignored), never a root inside another.
+// The chosen scan roots in dlist: never two equal roots, never a root
+// inside another, with paths compared as the file system compares them:
+// ignoring letter case where it does (Windows), byte for byte elsewhere.
 #include "ui/roots.h"
 
 #include <cstdlib>
@@ -9,10 +10,10 @@ namespace {
 
 unsigned char fold(unsigned char c)
 {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+    return (PATHS_IGNORE_CASE && c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
 }
 
-// The first n bytes of a and b agree, ASCII letter case ignored.
+// The first n bytes of a and b agree, as paths of this system.
 bool same_prefix(const char* a, const char* b, size_t n)
 {
     for (size_t i = 0; i < n; ++i) {
@@ -34,11 +35,12 @@ bool ends_with_sep(const char* s)
 // separator. A root that already ends with the separator ("/", or a drive
 // root kept as "C:\") is not given a second one.
 //
-// Letter case is ignored here as in the duplicate test and in the dropping
-// of sub-roots: on a system whose file names ignore case, C:\Data and
+// Letter case counts here as in the duplicate test and in the dropping of
+// sub-roots, the file system's way: where names ignore case, C:\Data and
 // C:\DATA\OLD are the same tree, and letting both be roots would collect
 // every file below C:\DATA\OLD twice, so that a delete run would take a file
-// for an older copy of itself.
+// for an older copy of itself; where they do not, /data and /DATA/old are
+// two trees, and dropping one would leave its files out of the report.
 bool is_below(const char* path, const char* root)
 {
     size_t len = strlen(root);
@@ -65,9 +67,9 @@ Dnode* find_root(ScanState& st, bool (*test)(const char*, const char*), const ch
     return nullptr;
 }
 
-bool equal_ignoring_case(const char* path, const char* dname)
+bool same_path(const char* path, const char* dname)
 {
-    return same_name(path, dname, 1);
+    return same_name(path, dname, PATHS_IGNORE_CASE ? 1 : 0);
 }
 
 }  // namespace
@@ -77,7 +79,7 @@ AddRootResult add_root(ScanState& st, const char* path)
 {
     if (!path || !*path)
         return ROOT_REFUSED;
-    if (find_root(st, equal_ignoring_case, path))
+    if (find_root(st, same_path, path))
         return ROOT_ALREADY_CHOSEN;
     if (find_root(st, is_below, path)) {
         st.ui->Complain(COMPLAIN_ERROR, "twinex", path, "Not added to chosen list.",

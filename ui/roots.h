@@ -1,5 +1,6 @@
-// The rules for chosen scan roots: no duplicates (letter case ignored), no
-// root inside another root.
+// The rules for chosen scan roots: no duplicates, no root inside another
+// root, letter case counting as the file system counts it (ignored on
+// Windows, kept on Linux).
 #pragma once
 
 #include "engine/state.h"

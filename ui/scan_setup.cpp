@@ -83,6 +83,7 @@ PrepareResult scan_prepare(ScanState& st, ScanChoices& c, Feedback& ask)
     st.numdups = 0;
     st.numdeleted = 0;
     st.numpats = 0;
+    st.numunread = 0;
     return PREPARE_GO;
 }
 

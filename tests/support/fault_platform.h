@@ -250,6 +250,8 @@ private:
             return ok;
         }
 
+        int error() override { return inner_->error(); }
+
     private:
         FaultPlatform& owner_;
         std::unique_ptr<DirListing> inner_;

@@ -88,6 +88,18 @@ public:
         ++ended_;
     }
 
+    // Each as "path: reason".
+    void walk_error(const char* path, const char* reason) override
+    {
+        MutexLock l(mu_);
+        walk_errors_.push_back(std::string(path) + ": " + reason);
+    }
+    std::vector<std::string> walk_errors() const
+    {
+        MutexLock l(mu_);
+        return walk_errors_;
+    }
+
     // --- what was recorded -------------------------------------------------
     std::vector<Message> messages() const
     {
@@ -151,5 +163,6 @@ private:
     std::function<void(const Message&)> hook_;
     std::vector<Message> messages_;
     std::vector<std::pair<int, std::string>> fields_;
+    std::vector<std::string> walk_errors_;
     int ended_ = 0;
 };

@@ -171,6 +171,8 @@ private:
             return ok;
         }
 
+        int error() override { return inner_->error(); }
+
     private:
         TracePlatform& owner_;
         std::unique_ptr<DirListing> inner_;

@@ -170,6 +170,7 @@ private:
         {
             return inner_->entry_status(full_path, st);
         }
+        int error() override { return inner_->error(); }
         int entry_kind() override
         {
             FileStatus st;
@@ -177,6 +178,9 @@ private:
             if (p.empty() || p.back() != PATH_SEP)
                 p += PATH_SEP;
             p += name_ ? name_ : "";
+            std::error_code ec;   // links tell themselves apart where the listings do
+            if (PATH_SEP == '/' && std::filesystem::is_symlink(std::filesystem::symlink_status(p, ec)))
+                return ENTRY_LINK;
             if (!system_platform().stat(p.c_str(), &st))
                 return ENTRY_UNKNOWN;
             return st.is_file ? ENTRY_FILE : st.is_directory ? ENTRY_DIRECTORY : ENTRY_OTHER;
