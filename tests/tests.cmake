@@ -19,11 +19,15 @@ add_test(NAME twinex_cli_exit_codes
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/exit_codes.sh ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:twinex-cli>)
 set_tests_properties(twinex_cli_exit_codes PROPERTIES TIMEOUT 300)
 
-# Ctrl-C as a real signal, sent to the native program (Linux build only).
+# Ctrl-C as a real signal, and a real terminal, for the native program (Linux build only).
 if(NOT CMAKE_CROSSCOMPILING)
   add_test(NAME twinex_cli_interrupt
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/interrupt.sh $<TARGET_FILE:twinex-cli>)
   set_tests_properties(twinex_cli_interrupt PROPERTIES TIMEOUT 120)
+  # Standard input on a pseudo-terminal: the one question of a move or delete run.
+  add_test(NAME twinex_cli_terminal
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/terminal.sh $<TARGET_FILE:twinex-cli>)
+  set_tests_properties(twinex_cli_terminal PROPERTIES TIMEOUT 120)
 endif()
 
 # The window, operated through its controls (Windows builds only).

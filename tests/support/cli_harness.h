@@ -86,9 +86,10 @@ struct CliResult {
     std::string err;
 };
 
-// Runs twinex-cli in this process with `typed` as its input.
+// Runs twinex-cli in this process with `typed` as its input (not a
+// terminal), on `sys` or the real system.
 inline CliResult run_cli(std::vector<std::string> args, const std::string& typed = "",
-                  std::atomic<int>* interrupt = nullptr)
+                  std::atomic<int>* interrupt = nullptr, Platform* sys = nullptr)
 {
     args.insert(args.begin(), "twinex-cli");
     std::vector<char*> argv;
@@ -100,11 +101,12 @@ inline CliResult run_cli(std::vector<std::string> args, const std::string& typed
     io.out = std::tmpfile();
     io.err = std::tmpfile();
     io.status_line = false;
+    io.in_terminal = false;
     io.echo_answers = true;
     io.interrupt = interrupt;
     io.catch_interrupt = false;
     CliResult r;
-    r.status = cli_run((int)args.size(), argv.data(), system_platform(), io);
+    r.status = cli_run((int)args.size(), argv.data(), sys ? *sys : system_platform(), io);
     r.out = contents(io.out);
     r.err = contents(io.err);
     std::fclose(io.in);
