@@ -301,6 +301,7 @@ bool can_confirm(const CliOptions& o, const CliStreams& io)
     return false;
 }
 
+// The directory above `dir`; empty for a root ("/" or "C:").
 std::string parent_of(const std::string& dir)
 {
     size_t cut = dir.size();
