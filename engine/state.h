@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "lists/lists.h"
 #include "platform/platform.h"
@@ -28,6 +30,18 @@ struct Fnode {
     int64_t mtime;      // last-write time met while collecting (FileTimes ticks)
     uint64_t size;      // size in bytes met while collecting
     FileId id;          // identity met while collecting, where the status query gives it
+};
+
+// What the report recorded, counted for a summary at the end of a run. The
+// report writer fills it; the report itself never reads it.
+struct ReportCounts {
+    int32_t files = 0;         // files listed in groups
+    int32_t done = 0;          // moved or deleted
+    int32_t newest_kept = 0;   // delete runs: the newest file of each name, kept
+    int32_t answered_no = 0;   // left in place because the question was answered no
+    // Every other file left in place, counted by its mark in the report
+    // ("NOT DELETED - FILE CHANGED SINCE SCAN"), in the order first met.
+    std::vector<std::pair<std::string, int32_t>> left;
 };
 
 class NameIndex;  // the collection's index from a name to its group
@@ -71,6 +85,8 @@ struct ScanState {
     int32_t numdeleted = 0;
     int32_t numpats = 0;
     int32_t numunread = 0;   // directories that could not be opened or read to the end
+
+    ReportCounts counts;
 
     char* pattern = nullptr;
 

@@ -52,9 +52,15 @@ void console_catch_interrupt(std::atomic<int>* flag)
     SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
+// Only a real console counts: the runtime's isatty also says yes for the
+// NUL device and any other character device.
 bool console_is_terminal(FILE* f)
 {
-    return f && _isatty(_fileno(f));
+    if (!f)
+        return false;
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+    DWORD mode = 0;
+    return h != INVALID_HANDLE_VALUE && GetConsoleMode(h, &mode) != 0;
 }
 
 std::string console_full_path(const char* path)

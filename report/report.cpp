@@ -263,6 +263,32 @@ void write_file(Writer& w, const Fnode* f, Outcome o, bool known, const FileStat
         write_datestamps(w, known, fs);
 }
 
+// Counts each file by the mark the report puts in front of it.
+void count_outcome(Writer& w, Outcome o, int matches)
+{
+    ReportCounts& c = w.st.counts;
+    ++c.files;
+    if (o == Outcome::Done) {
+        ++c.done;
+    } else if (o == Outcome::Kept) {
+        if (w.run.del && matches == 0)
+            ++c.newest_kept;
+        else if (w.run.del || w.run.move)
+            ++c.answered_no;
+    } else {
+        std::string mark = o == Outcome::CopyFailed ? std::string("COPY TO SINKHOLE FAILED, NOT ") + action_word(w)
+                                                    : outcome_text(w, o);
+        if (mark.compare(0, 3, "<< ") == 0)
+            mark = mark.substr(3, mark.size() - 6);   // without "<< " and " >>"
+        size_t k = 0;
+        while (k < c.left.size() && c.left[k].first != mark)
+            ++k;
+        if (k == c.left.size())
+            c.left.emplace_back(mark, 0);
+        ++c.left[k].second;
+    }
+}
+
 Fnode* as_file(Node* n)
 {
     return (n && n->next) ? reinterpret_cast<Fnode*>(n) : nullptr;
@@ -301,6 +327,7 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
         }
         Outcome o = acting ? act_on_file(st, w.run, f, matches) : Outcome::Kept;
         write_file(w, f, o, known, fs);
+        count_outcome(w, o, matches);
         f = next;
     }
     end_line(w);
@@ -378,6 +405,7 @@ void output_names(ScanState& st)
     if (basename.empty() || basename.back() != PATH_SEP)
         basename += PATH_SEP;
     basename += "twinfiles";
+    st.counts = ReportCounts();
     FILE* fp = create_report(st, basename);
     if (!fp)
         return;

@@ -3,6 +3,8 @@
 // first number whose name is free wins, so gaps are reused.
 #include "report/tfile.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "engine/state.h"
@@ -11,6 +13,24 @@ namespace {
 
 char tfile_buffer[NAME_BUF];  // the last name tfile produced
 char tdir_buffer[NAME_BUF];   // the last name tdir produced
+char failed_name[PATH_BUF];   // the name tfile_failure tells of
+int failed_err = 0;
+
+void forget_failure()
+{
+    failed_name[0] = 0;
+    failed_err = 0;
+}
+
+// Keeps the first failure of a search other than a name already taken; a
+// taken name counts (the last one) only when nothing else went wrong.
+void note_failure(const char* name, int err)
+{
+    if (failed_err && failed_err != EEXIST)
+        return;
+    snprintf(failed_name, sizeof failed_name, "%s", name);
+    failed_err = err;
+}
 
 int power(int base, int n)
 {
@@ -53,8 +73,10 @@ char* begin_name(char* buf, const char* pathname, const char* ext, int& n)
 {
     size_t path_len = strlen(pathname);
     n = fit_digits(path_len + strlen(ext), n);
-    if (n == 0)
+    if (n == 0) {
+        note_failure(pathname, ENAMETOOLONG);
         return nullptr;
+    }
     memcpy(buf, pathname, path_len);
     return buf + path_len;
 }
@@ -70,6 +92,7 @@ char* tfile(Platform& sys, const char* pathname, const char* ext, FILE** fp, int
         ext = "";
     if (fp)
         *fp = nullptr;
+    forget_failure();
     char* digits = begin_name(tfile_buffer, pathname, ext, n);
     if (!digits)
         return nullptr;
@@ -78,14 +101,17 @@ char* tfile(Platform& sys, const char* pathname, const char* ext, FILE** fp, int
     for (int i = 0; i < count; ++i) {
         write_candidate(digits, n, i, ext, ext_len);
         FileStatus st;
-        if (sys.stat(tfile_buffer, &st))
+        if (sys.stat(tfile_buffer, &st)) {
+            note_failure(tfile_buffer, EEXIST);
             continue;  // a file, a directory or anything else: taken
+        }
         if (!fp)
             return tfile_buffer;
         int err = 0;
         *fp = sys.create_new_file(tfile_buffer, &err);
         if (*fp)
             return tfile_buffer;
+        note_failure(tfile_buffer, err ? err : EIO);
     }
     return nullptr;
 }
@@ -94,6 +120,7 @@ char* tdir(Platform& sys, const char* pathname, const char* ext, int n)
 {
     if (!ext)
         ext = "";
+    forget_failure();
     char* digits = begin_name(tdir_buffer, pathname, ext, n);
     if (!digits)
         return nullptr;
@@ -101,8 +128,15 @@ char* tdir(Platform& sys, const char* pathname, const char* ext, int n)
     int count = power(10, n);
     for (int i = 0; i < count; ++i) {
         write_candidate(digits, n, i, ext, ext_len);
-        if (sys.create_directory(tdir_buffer) == 0)
+        int err = sys.create_directory(tdir_buffer);
+        if (err == 0)
             return tdir_buffer;
+        note_failure(tdir_buffer, err);
     }
     return nullptr;
+}
+
+NameFailure tfile_failure()
+{
+    return NameFailure{failed_name, failed_err};
 }

@@ -11,3 +11,12 @@
 char* tfile(Platform& sys, const char* pathname, const char* ext, FILE** fp, int n);
 // Creates the first free directory name and returns its path, or null.
 char* tdir(Platform& sys, const char* pathname, const char* ext, int n);
+
+// Why the last tfile or tdir call returned null: the first name it could not
+// create and the system's error number for it (EEXIST when every name was
+// taken, ENAMETOOLONG when not even one digit fits).
+struct NameFailure {
+    const char* name;
+    int err;
+};
+NameFailure tfile_failure();

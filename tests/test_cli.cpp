@@ -51,12 +51,15 @@ TEST(ConsoleFeedback, EachQuestionTakesOneLineAndMessagesTakeNone)
     EXPECT_EQ(fb.Complain(COMPLAIN_NOTICE, "twinex", "NOTHING TO SCAN", nullptr, nullptr), 0);
     EXPECT_EQ(fb.Complain(COMPLAIN_RETRYCANCEL, "twinex", "AGAIN?", nullptr, nullptr), 0);
     EXPECT_EQ(fb.Complain(COMPLAIN_OKCANCEL, "twinex", "MORE?", nullptr, nullptr), 0);  // input ended
+    EXPECT_EQ(fb.Complain(COMPLAIN_OKCANCEL, "twinex", "LAST?", nullptr, nullptr), 0);  // said once
     EXPECT_EQ(contents(err),
               "twinex: OUT OF MEMORY - QUITTING...\n"
               "twinex: NO OUTPUT CHOSEN - Do you want to use:- /data [y/N] "
               "twinex: NOTHING TO SCAN\n"
               "twinex: AGAIN? [y/N] "
-              "twinex: MORE? [y/N] \n");
+              "twinex: MORE? [y/N] n\n"
+              "twinex: end of input: this and every later question is answered no\n"
+              "twinex: LAST? [y/N] n\n");
     std::fclose(in);
     std::fclose(err);
 }
@@ -153,7 +156,7 @@ TEST(ConsoleFeedback, StatusLineIsMadeOfTheFieldsAndWipedBeforeMessages)
 TEST(CliArgs, OptionsInEveryForm)
 {
     std::vector<std::string> words = {"x", "-qyL", "-o", "/out", "-p*.txt", "--crlf", "-s", "--no-datestamps",
-                                      "--move", "--delete", "--ask", "--save", "/a", "--", "-b"};
+                                      "--delete", "--ask", "--save", "/a", "--", "-b"};
     std::vector<char*> argv;
     for (std::string& w : words)
         argv.push_back(&w[0]);
@@ -163,7 +166,7 @@ TEST(CliArgs, OptionsInEveryForm)
     EXPECT_TRUE(o.quiet && o.yes && o.follow_links);
     EXPECT_EQ(o.choices.output, "/out");
     EXPECT_EQ(o.choices.patterns, "*.txt");
-    EXPECT_TRUE(o.choices.crlf && o.choices.move && o.choices.del && o.choices.request && o.choices.save);
+    EXPECT_TRUE(o.choices.crlf && o.choices.del && o.choices.request && o.choices.save);
     EXPECT_FALSE(o.choices.case_insensitive || o.choices.datestamps);
     EXPECT_EQ(o.roots, (std::vector<std::string>{"/a", "-b"}));
 
@@ -221,7 +224,7 @@ TEST(CliRun, NothingToScanOrNoDirectory)
 {
     CliResult r = run_cli({"-y"});
     EXPECT_EQ(r.status, CLI_USAGE);
-    EXPECT_EQ(r.err, "twinex: NOTHING TO SCAN\n");
+    EXPECT_EQ(r.err, "twinex: NOTHING TO SCAN\nusage: twinex-cli [options] ROOT...  (more: twinex-cli --help)\n");
     EXPECT_EQ(r.out, "");
 
     TempTree t;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/support/cli_harness.h"
+#include "tests/support/fault_platform.h"
 
 TEST(CliRun, ListingRunPrintsTheReportPath)
 {
@@ -30,52 +31,40 @@ TEST(CliRun, ListingRunPrintsTheReportPath)
     EXPECT_EQ(text.find("alone.txt"), std::string::npos);
     EXPECT_EQ(r.err, "");   // quiet: --yes answers silently
 
-    CliResult shown = run_cli({"-y", "-o", out.string(), src});
+    // A listing run asks nothing; the summary goes to the error stream.
+    CliResult shown = run_cli({"-o", out.string(), src});
     EXPECT_EQ(shown.status, CLI_DONE);
-    EXPECT_EQ(shown.err, "twinex: LISTING TWINEX ONLY - ARE YOU SURE? [y/N] y\n");
-    EXPECT_EQ(shown.out, native(out / "twinfiles001.txt") + "\n");
-}
-
-TEST(CliRun, ScanStartQuestionsAreAskedWithoutYes)
-{
-    TempTree t;
-    t.file("src/a/x.txt", "1", 10);
-    t.file("src/b/x.txt", "2", 20);
-    std::string src = native(t.root() / "src");
-
-    CliResult cancelled = run_cli({"-q", src}, "n\n");
-    EXPECT_EQ(cancelled.status, CLI_STOPPED);
-    EXPECT_EQ(cancelled.err, "twinex: NO OUTPUT CHOSEN - Do you want to use:- " + src + " [y/N] n\n");
-    EXPECT_FALSE(fs::exists(fs::path(src) / "twinfiles000.txt"));
-
-    CliResult unsure = run_cli({"-q", src}, "y\n");   // input ends at the confirmation
-    EXPECT_EQ(unsure.status, CLI_STOPPED);
-    EXPECT_NE(unsure.err.find("Do you want to use:- " + src + " [y/N] y\ntwinex: LISTING TWINEX ONLY - ARE YOU SURE? [y/N] \n"),
-              std::string::npos)
-        << unsure.err;
-
-    CliResult done = run_cli({"-q", src}, "y\nok\n");
-    EXPECT_EQ(done.status, CLI_DONE) << done.err;
-    EXPECT_EQ(done.out, src + std::string(1, PATH_SEP) + "twinfiles000.txt\n");
+    std::string second = native(out / "twinfiles001.txt");
+    EXPECT_EQ(shown.out, second + "\n");
+    EXPECT_EQ(shown.err.rfind("twinex: 1 root, 3 names checked, 1 group, 2 files\ntwinex: done in ", 0), 0u)
+        << shown.err;
+    EXPECT_NE(shown.err.find(" s; report: " + second + "\n"), std::string::npos) << shown.err;
 }
 
 TEST(CliRun, YesNeverAnswersADeletionQuestion)
 {
     TempTree t;
     fs::path old_copy = t.file("src/a/x.txt", "old", 500);
+    fs::path older_copy = t.file("src/c/x.txt", "older", 900);
     fs::path new_copy = t.file("src/b/x.txt", "new", 10);
     fs::path out = t.dir("out");
-    std::vector<std::string> args = {"-q", "-y", "--delete", "--ask", "-o", out.string(), (t.root() / "src").string()};
+    std::vector<std::string> args = {"-y", "--delete", "--ask", "-o", out.string(), (t.root() / "src").string()};
 
-    CliResult kept = run_cli(args, "");   // no answer: Cancel
+    CliResult kept = run_cli(args, "");   // no answer: no, said once
     EXPECT_EQ(kept.status, CLI_DONE) << kept.err;
-    EXPECT_NE(kept.err.find("Do you want to DELETE:- " + native(old_copy) + " [y/N] \n"), std::string::npos)
-        << kept.err;
-    EXPECT_TRUE(fs::exists(old_copy));
+    std::string note = " [y/N] n\ntwinex: end of input: this and every later question is answered no\n";
+    size_t first = kept.err.find(note);
+    EXPECT_NE(first, std::string::npos) << kept.err;
+    EXPECT_EQ(kept.err.find(note, first + 1), std::string::npos) << kept.err;
+    for (const fs::path& p : {old_copy, older_copy})
+        EXPECT_NE(kept.err.find("Do you want to DELETE:- " + native(p) + " [y/N] n\n"), std::string::npos) << kept.err;
+    EXPECT_NE(kept.err.find("\ntwinex: 0 deleted, 1 newest kept, 2 answered no\n"), std::string::npos) << kept.err;
+    EXPECT_TRUE(fs::exists(old_copy) && fs::exists(older_copy));
 
-    CliResult deleted = run_cli(args, "y\n");
+    args.insert(args.begin(), "-q");
+    CliResult deleted = run_cli(args, "y\nok\n");
     EXPECT_EQ(deleted.status, CLI_DONE) << deleted.err;
-    EXPECT_FALSE(fs::exists(old_copy));
+    EXPECT_FALSE(fs::exists(old_copy) || fs::exists(older_copy));
     EXPECT_TRUE(fs::exists(new_copy));
     std::string report = native(out / "twinfiles001.txt");
     EXPECT_EQ(deleted.out, report + "\n");   // no sinkhole line without --save
@@ -88,10 +77,12 @@ TEST(CliRun, MovePrintsTheSinkholeToo)
     t.file("src/a/x.txt", "1", 50);
     t.file("src/b/x.txt", "2", 10);
     fs::path out = t.dir("out");
-    CliResult r = run_cli({"-y", "--move", "--delete", "-o", out.string(), (t.root() / "src").string()});
+    CliResult r = run_cli({"-y", "--move", "--save", "-o", out.string(), (t.root() / "src").string()});
     ASSERT_EQ(r.status, CLI_DONE) << r.err;
-    EXPECT_EQ(r.out, native(out / "twinfiles000.txt") + "\n" + native(out / "twinfiles000.sinkhole") + "\n");
-    EXPECT_NE(r.err.find("MOVING TWINEX to SINKHOLE - ARE YOU SURE?"), std::string::npos) << r.err;
+    std::string report = native(out / "twinfiles000.txt"), sinkhole = native(out / "twinfiles000.sinkhole");
+    EXPECT_EQ(r.out, report + "\n" + sinkhole + "\n");
+    EXPECT_NE(r.err.find("\ntwinex: 2 moved\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(" s; report: " + report + "; sinkhole: " + sinkhole + "\n"), std::string::npos) << r.err;
 }
 
 TEST(CliRun, NestedAndRepeatedRootsFollowTheChooserRules)
@@ -120,7 +111,7 @@ TEST(CliRun, NestedAndRepeatedRootsFollowTheChooserRules)
         << above.err;
 }
 
-TEST(CliRun, PatternErrorAndInterruptStopWithStatusOne)
+TEST(CliRun, BadPatternTouchesNothingAndInterruptStops)
 {
     TempTree t;
     t.file("src/a/x.txt", "1", 50);
@@ -129,9 +120,11 @@ TEST(CliRun, PatternErrorAndInterruptStopWithStatusOne)
     std::string src = native(t.root() / "src");
 
     CliResult bad = run_cli({"-q", "-y", "-p", "x\\", "-o", out.string(), src});
-    EXPECT_EQ(bad.status, CLI_STOPPED);
-    EXPECT_NE(bad.err.find("PATTERN ERROR: "), std::string::npos) << bad.err;
+    EXPECT_EQ(bad.status, CLI_USAGE);
+    EXPECT_EQ(bad.err.rfind("twinex: PATTERN ERROR: Missing character after \"\\\"\ntwinex: a \\ takes", 0), 0u)
+        << bad.err;
     EXPECT_EQ(bad.out, "");
+    EXPECT_TRUE(fs::is_empty(out));
 
     std::atomic<int> interrupt{1};   // Ctrl-C already pressed when the scan starts
     CliResult stopped = run_cli({"-q", "-y", "-o", out.string(), src}, "", &interrupt);
@@ -140,12 +133,35 @@ TEST(CliRun, PatternErrorAndInterruptStopWithStatusOne)
     EXPECT_EQ(stopped.out, "");
 }
 
-TEST(CliRun, FatalErrorEndsWithStatusThree)
+// What cannot be created is named, with the system's reason.
+TEST(CliRun, FatalErrorNamesThePathAndEndsWithStatusThree)
 {
     TempTree t;
     t.file("src/a/x.txt", "1", 50);
-    CliResult r = run_cli({"-q", "-y", "-o", (t.root() / "no-such-dir").string(), native(t.root() / "src")});
-    EXPECT_EQ(r.status, CLI_FATAL);
-    EXPECT_NE(r.err.find("twinex: Can't open an output file - QUITTING...\n"), std::string::npos) << r.err;
-    EXPECT_EQ(r.out, "");
+    t.file("src/b/x.txt", "2", 10);
+    std::string src = native(t.root() / "src");
+    std::string out = native(t.root() / "out");
+    std::string sep(1, PATH_SEP);
+    struct Case {
+        FaultOp op;
+        std::vector<std::string> args;
+        std::string line;
+    } cases[] = {
+        {FaultOp::CreateDirectory, {"-o", out + sep + "new"}, "twinex: can't create " + out + ": Permission denied\n"},
+        {FaultOp::CreateNewFile, {"-o", out}, "twinex: can't create " + out + sep + "twinfiles000.txt: Permission denied\n"},
+        {FaultOp::CreateDirectory, {"--move", "-o", out},
+         "twinex: can't create " + out + sep + "twinfiles000.sinkhole: Permission denied\n"},
+    };
+    for (const Case& c : cases) {
+        FaultPlatform sys(system_platform());
+        sys.fail(c.op, 1, EACCES, -1);
+        std::vector<std::string> args = {"-q", "-y", src};
+        args.insert(args.begin(), c.args.begin(), c.args.end());
+        if (c.op == FaultOp::CreateNewFile || c.args[0] == "--move")
+            fs::create_directories(out);
+        CliResult r = run_cli(args, "", nullptr, sys);
+        EXPECT_EQ(r.status, CLI_FATAL) << c.line;
+        EXPECT_EQ(r.err, c.line);
+        EXPECT_EQ(r.out, "");
+    }
 }

@@ -19,7 +19,7 @@ add_test(NAME twinex_cli_exit_codes
          COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/exit_codes.sh ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:twinex-cli>)
 set_tests_properties(twinex_cli_exit_codes PROPERTIES TIMEOUT 300)
 
-# Ctrl-C as a real signal, sent to the native program (Linux build only).
+# Ctrl-C as a real signal, and a real terminal, for the native program (Linux build only).
 if(NOT CMAKE_CROSSCOMPILING)
   add_test(NAME twinex_cli_interrupt
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/interrupt.sh $<TARGET_FILE:twinex-cli>)
@@ -28,6 +28,10 @@ if(NOT CMAKE_CROSSCOMPILING)
   add_test(NAME twinex_cli_unreadable
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/unreadable.sh $<TARGET_FILE:twinex-cli>)
   set_tests_properties(twinex_cli_unreadable PROPERTIES TIMEOUT 120)
+  # Standard input on a pseudo-terminal: the one question of a move or delete run.
+  add_test(NAME twinex_cli_terminal
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/terminal.sh $<TARGET_FILE:twinex-cli>)
+  set_tests_properties(twinex_cli_terminal PROPERTIES TIMEOUT 120)
 endif()
 
 # twinex-cli under address-space limits (Linux build only). A sanitized

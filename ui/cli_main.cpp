@@ -17,7 +17,8 @@ int main(int argc, char** argv)
     io.out = stdout;
     io.err = stderr;
     io.status_line = console_is_terminal(stderr);
-    io.echo_answers = !console_is_terminal(stdin);
+    io.in_terminal = console_is_terminal(stdin);
+    io.echo_answers = !io.in_terminal;
     io.interrupt = &interrupted;
     io.catch_interrupt = true;
     int status = CLI_FATAL;

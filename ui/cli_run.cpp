@@ -1,19 +1,29 @@
-// twinex-cli: the options, the roots, the scan-start questions, the scan on
-// its own thread with a live status line, and the exit status.
+// twinex-cli: the options and what is refused before the scan (contradicting
+// options, a bad pattern, a root that is not a directory, a change to files
+// nobody can confirm), the one confirmation, the scan on its own thread with
+// a live status line, the summary and the exit status.
 #include "ui/cli_run.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "engine/scan.h"
+#include "match/match.h"
+#include "report/tfile.h"
+#include "ui/cli_summary.h"
 #include "ui/console_feedback.h"
 #include "ui/roots.h"
 
 const char* const cli_usage_text =
     "usage: twinex-cli [options] ROOT...\n"
-    "  -o, --output DIR      output directory for the report and the sinkhole\n"
-    "  -p, --pattern PAT     file-name pattern\n"
+    "Finds files of the same name under the ROOT directories, writes a report of\n"
+    "every group (twinfilesNNN.txt) and prints the report's path.\n"
+    "  -o, --output DIR      directory for the report and the sinkhole, made when\n"
+    "                        missing (default: the current directory)\n"
+    "  -p, --pattern PAT     only file names that fit PAT (see Patterns below)\n"
     "      --crlf            report lines end in CR LF\n"
     "  -s, --case-sensitive  compare names byte for byte\n"
     "      --no-datestamps   no datestamp lines\n"
@@ -22,11 +32,31 @@ const char* const cli_usage_text =
     "      --ask             with --delete: ask before each deletion\n"
     "      --save            with --delete: save deleted files in the sinkhole\n"
     "  -L, --follow-links    walk into symbolic links met below the roots\n"
-    "  -y, --yes             answer OK to \"NO OUTPUT CHOSEN\" and \"ARE YOU SURE?\"\n"
-    "  -q, --quiet           no progress display (and --yes answers silently)\n"
-    "  -h, --help            this text;  --version  the version\n"
-    "Exit status: 0 report finished, 1 cancelled or stopped, 2 usage error or\n"
-    "nothing to scan, 3 fatal error.\n";
+    "  -y, --yes             --move or --delete without the question first (needed\n"
+    "                        when standard input is not a terminal)\n"
+    "  -q, --quiet           no progress display and no summary at the end\n"
+    "  -h, --help            this text;  --version  the version\n";
+
+const char* const cli_short_usage = "usage: twinex-cli [options] ROOT...  (more: twinex-cli --help)\n";
+
+const char* const cli_patterns_text =
+    "Patterns: a pattern fits the whole file name. Every character stands for\n"
+    "itself (spaces and commas too), except:\n"
+    "  *        any run of characters, even none\n"
+    "  ?        any one character\n"
+    "  [abc]    one of a, b, c;  [a-c] one from a to c;  [(txt)(doc)] one of\n"
+    "           the groups of characters in ( )\n"
+    "  \\c       the character c itself: \\* a star, \\( a bracket, \\\\ a backslash\n"
+    "  Examples: *.txt  report??.doc  [a-c]*  *.[(txt)(doc)]  \\*\n"
+    "  Letters a-z and A-Z match either case unless -s is given; all other\n"
+    "  characters only themselves. Quote patterns for the shell: -p '*.txt'.\n"
+    "Exit status:\n"
+    "  0  finished\n"
+    "  1  cancelled, interrupted or stopped by the user\n"
+    "  2  usage error (bad option, contradicting options, bad pattern, no root,\n"
+    "     root not a directory)\n"
+    "  3  fatal error (cannot write, out of memory)\n"
+    "More in man twinex-cli.\n";
 
 namespace {
 
@@ -165,26 +195,157 @@ bool is_separator(char c)
     return c == PATH_SEP || c == '/';
 }
 
-// Answers the two scan-start questions with OK, showing them as answered
-// unless quiet; everything else goes to the console as usual.
-class YesFeedback : public Feedback {
+// Answers the scan-start confirmation: a listing run, and a run confirmed
+// ahead with --yes, go ahead without a question. Every other question and
+// message goes to the console.
+class StartAnswers : public Feedback {
 public:
-    YesFeedback(ConsoleFeedback& console, bool quiet) : console_(console), quiet_(quiet) {}
+    StartAnswers(ConsoleFeedback& console, bool confirmed) : console_(console), confirmed_(confirmed) {}
     int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override
     {
-        if (n != COMPLAIN_OKCANCEL && n != COMPLAIN_RETRYCANCEL)
-            return console_.Complain(n, title, msg1, msg2, msg3);
-        if (!quiet_)
-            console_.show_answered(title, msg1, msg2, msg3);
-        return 1;
+        if (n == COMPLAIN_OKCANCEL && confirmed_)
+            return 1;
+        return console_.Complain(n, title, msg1, msg2, msg3);
     }
     void set_field(int index, const char* text) override { console_.set_field(index, text); }
     void end_program() override { console_.end_program(); }
     void show_fatal(const char* msg) override { console_.show_fatal(msg); }
 private:
     ConsoleFeedback& console_;
-    bool quiet_;
+    bool confirmed_;
 };
+
+bool is(const char* text, const char* fixed)
+{
+    return text && std::strcmp(text, fixed) == 0;
+}
+
+// The scan's messages as the console gives them: a report or sinkhole that
+// cannot be created is named with the system's reason, and a pattern error
+// is noted for the exit status.
+class ScanMessages : public Feedback {
+public:
+    explicit ScanMessages(ConsoleFeedback& console) : console_(console) {}
+    int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override
+    {
+        if (n == COMPLAIN_ERROR && (is(msg1, "Can't open an output file") || is(msg1, "Can't create sinkhole"))) {
+            NameFailure f = tfile_failure();
+            if (f.name[0] && f.err) {
+                std::string text = std::string("can't create ") + f.name + ": " + error_text(f.err);
+                return console_.Complain(COMPLAIN_ERROR, title, text.c_str(), nullptr, nullptr);
+            }
+        }
+        if (msg1 && std::strncmp(msg1, "PATTERN ERROR", 13) == 0)
+            pattern_failed_ = true;
+        return console_.Complain(n, title, msg1, msg2, msg3);
+    }
+    void set_field(int index, const char* text) override { console_.set_field(index, text); }
+    void end_program() override { console_.end_program(); }
+    void show_fatal(const char* msg) override { console_.show_fatal(msg); }
+    void walk_error(const char* path, const char* reason) override { console_.walk_error(path, reason); }
+    bool pattern_failed() const { return pattern_failed_.load(); }
+private:
+    ConsoleFeedback& console_;
+    std::atomic<bool> pattern_failed_{false};
+};
+
+// Options that contradict each other, or mean nothing without another.
+bool check_combination(const ScanChoices& c, std::string* error)
+{
+    if (c.move && c.del)
+        *error = "--move and --delete exclude each other";
+    else if (c.request && !c.del)
+        *error = "--ask needs --delete";
+    else if (c.save && !c.del && !c.move)
+        *error = "--save needs --delete";
+    else
+        return true;
+    return false;
+}
+
+// What to write after a pattern error's numbered message.
+const char* pattern_hint(uint32_t code)
+{
+    switch (code) {
+    case 1: return "a \\ takes the character after it as it is; \\\\ is a backslash";
+    case 2: return "a set [...] needs its closing ]; \\[ is a [ itself";
+    case 5: return "a group (...) stands inside a set and closes before the set's ]";
+    case 6: return "inside a set, ) closes a group (...); \\) is a ) itself";
+    case 7: return "alternatives are written as groups inside a set, as in *.[(txt)(doc)]; "
+                   "\\( is a ( itself";
+    case 8: return "\\) is a ) itself";
+    case 9: return "\\] is a ] itself";
+    default: return nullptr;
+    }
+}
+
+// A pattern is checked before anything is touched: one that is badly formed
+// or longer than the window's PATTERNS box would take is refused, never cut.
+bool pattern_ok(const std::string& p, FILE* err)
+{
+    if (p.size() > PATTERN_MAX) {
+        std::fprintf(err, "twinex: PATTERN TOO LONG: %lu characters, at most %lu are taken\n",
+                     (unsigned long)p.size(), (unsigned long)PATTERN_MAX);
+        return false;
+    }
+    uint32_t code = 0;
+    if (p.empty() || !pattern_error(p.c_str(), &code))
+        return true;
+    std::fprintf(err, "twinex: PATTERN ERROR: %s\n", code < 11 ? pattern_errTXT[code] : "");
+    if (const char* hint = pattern_hint(code))
+        std::fprintf(err, "twinex: %s (see Patterns in twinex-cli --help)\n", hint);
+    return false;
+}
+
+// A move or delete run goes ahead only when confirmed: at the terminal, or
+// ahead with --yes.
+bool can_confirm(const CliOptions& o, const CliStreams& io)
+{
+    if (!(o.choices.move || o.choices.del) || o.yes || io.in_terminal)
+        return true;
+    std::fprintf(io.err, "twinex: %s changes files; confirm with --yes when not run from a terminal\n",
+                 o.choices.move ? "--move" : "--delete");
+    return false;
+}
+
+// The directory above `dir`; empty for a root ("/" or "C:").
+std::string parent_of(const std::string& dir)
+{
+    size_t cut = dir.size();
+    while (cut > 0 && !is_separator(dir[cut - 1]))
+        --cut;
+    while (cut > 1 && is_separator(dir[cut - 1]))
+        --cut;
+    return cut > 0 && cut < dir.size() && !is_separator(dir[cut - 1]) ? dir.substr(0, cut) : std::string();
+}
+
+// Makes `dir` and every missing directory above it; false with the path
+// that could not be made and the system's error number.
+bool make_directories(Platform& sys, const std::string& dir, std::string* failed, int* err)
+{
+    FileStatus s;
+    if (sys.stat(dir.c_str(), &s)) {
+        *failed = dir;
+        *err = EEXIST;
+        return s.is_directory;
+    }
+    std::string parent = parent_of(dir);
+    if (!parent.empty() && !sys.stat(parent.c_str(), &s) && !make_directories(sys, parent, failed, err))
+        return false;
+    *failed = dir;
+    *err = sys.create_directory(dir.c_str());
+    return *err == 0 || (*err == EEXIST && sys.stat(dir.c_str(), &s) && s.is_directory);
+}
+
+bool make_output(ScanState& st, FILE* err)
+{
+    std::string failed;
+    int code = 0;
+    if (make_directories(*st.sys, st.outputname, &failed, &code))
+        return true;
+    std::fprintf(err, "twinex: can't create %s: %s\n", visible_text(failed).c_str(), error_text(code).c_str());
+    return false;
+}
 
 int terminal_width(Platform& sys)
 {
@@ -253,14 +414,15 @@ bool run_scan_thread(ScanState& st, ConsoleFeedback& fb, const CliStreams& io, b
     }
     st.sys->close_thread(thread);
     fb.clear_status();
-    fb.tell_walk_errors();
     return true;
 }
 
-int finish(ScanState& st, ConsoleFeedback& fb, const CliStreams& io)
+int finish(ScanState& st, ConsoleFeedback& fb, const ScanMessages& msgs, const CliStreams& io)
 {
     if (fb.ended() || st.fatal)
         return CLI_FATAL;
+    if (msgs.pattern_failed())
+        return CLI_USAGE;
     bool interrupted = io.interrupt && io.interrupt->load();
     if (st.abort_flag.load()) {
         if (interrupted)
@@ -276,33 +438,59 @@ int finish(ScanState& st, ConsoleFeedback& fb, const CliStreams& io)
     return CLI_DONE;
 }
 
+// The output directory as an absolute path: -o, or the current directory.
+bool choose_output(CliOptions& o, FILE* err)
+{
+    std::string given = o.choices.output.empty() ? std::string(".") : o.choices.output;
+    o.choices.output = root_form(given.c_str());
+    if (!o.choices.output.empty())
+        return true;
+    std::fprintf(err, "twinex: %s - NOT A DIRECTORY\n", visible_text(given).c_str());
+    return false;
+}
+
+// Everything that can be refused before the scan: the pattern, the roots,
+// the output directory and a run that changes files without a way to
+// confirm it.
+int check_run(ScanState& st, CliOptions& o, const CliStreams& io)
+{
+    if (!pattern_ok(o.choices.patterns, io.err))
+        return CLI_USAGE;
+    if (o.roots.empty()) {
+        std::fprintf(io.err, "twinex: NOTHING TO SCAN\n%s", cli_short_usage);
+        return CLI_USAGE;
+    }
+    bool ok = choose_roots(st, o, io.err) && choose_output(o, io.err) && can_confirm(o, io);
+    return ok ? CLI_DONE : CLI_USAGE;
+}
+
 int run_parsed(CliOptions& o, Platform& sys, const CliStreams& io)
 {
     ConsoleFeedback fb(io.in, io.err, io.echo_answers);
-    ScanState st(sys, fb);
+    ScanMessages msgs(fb);
+    ScanState st(sys, msgs);
     st.follow_links = o.follow_links;
     read_protected_dirs(st);
-    if (!o.choices.output.empty()) {
-        std::string out = root_form(o.choices.output.c_str());
-        if (out.empty()) {
-            std::fprintf(io.err, "twinex: %s - NOT A DIRECTORY\n", visible_text(o.choices.output).c_str());
-            return CLI_USAGE;
-        }
-        o.choices.output = out;
-    }
-    if (!choose_roots(st, o, io.err)) {
-        cleanup(st);
-        return CLI_USAGE;
-    }
-    YesFeedback yes(fb, o.quiet);
-    Feedback& ask = o.yes ? static_cast<Feedback&>(yes) : static_cast<Feedback&>(fb);
-    PrepareResult prepared = scan_prepare(st, o.choices, ask);
-    int status = prepared == PREPARE_NOTHING ? CLI_USAGE : CLI_STOPPED;
-    if (prepared == PREPARE_GO) {
-        fb.set_field(PF_SUMMARY, action_summary(st));
-        status = run_scan_thread(st, fb, io, io.status_line && !o.quiet) ? finish(st, fb, io) : CLI_FATAL;
-    }
-    cleanup(st);
+    int status = check_run(st, o, io);
+    if (status != CLI_DONE)
+        return status;
+    StartAnswers answers(fb, o.yes || !(o.choices.move || o.choices.del));
+    if (scan_prepare(st, o.choices, answers) != PREPARE_GO)
+        return CLI_STOPPED;
+    if (!make_output(st, io.err))
+        return CLI_FATAL;
+    fb.set_field(PF_SUMMARY, action_summary(st));
+    auto started = std::chrono::steady_clock::now();
+    if (!run_scan_thread(st, fb, io, io.status_line && !o.quiet))
+        return CLI_FATAL;
+    status = finish(st, fb, msgs, io);
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    // The count of unreadable directories is said once: in the summary, or
+    // on its own line where there is no summary.
+    if (status == CLI_DONE && !o.quiet)
+        std::fputs(run_summary(st, took.count()).c_str(), io.err);
+    else
+        fb.tell_walk_errors();
     return status;
 }
 
@@ -327,7 +515,7 @@ bool parse_cli_args(int argc, char** argv, CliOptions* o, std::string* error)
             return false;
         }
     }
-    return true;
+    return o->help || o->version || check_combination(o->choices, error);
 }
 
 std::string root_form(const char* path)
@@ -343,11 +531,12 @@ int cli_run(int argc, char** argv, Platform& sys, const CliStreams& io)
     CliOptions o;
     std::string error;
     if (!parse_cli_args(argc, argv, &o, &error)) {
-        std::fprintf(io.err, "twinex: %s\n%s", error.c_str(), cli_usage_text);
+        std::fprintf(io.err, "twinex: %s\n%s", visible_text(error).c_str(), cli_short_usage);
         return CLI_USAGE;
     }
     if (o.help) {
         std::fputs(cli_usage_text, io.out);
+        std::fputs(cli_patterns_text, io.out);
         return CLI_DONE;
     }
     if (o.version) {

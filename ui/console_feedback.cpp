@@ -214,20 +214,18 @@ int ConsoleFeedback::Complain(int n, const char* title, const char* msg1, const 
         print_locked(line + " [y/N] ");
     }
     std::string answer;
-    bool got = read_line(in_, &answer);
+    bool got = !input_ended_ && read_line(in_, &answer);
     MutexLock hold(output_mutex_);
     asking_ = false;
-    if (!got)
-        print_locked("\n");   // end of input: the prompt's line still needs its end
-    else if (echo_)
+    if (!got) {
+        print_locked("n\n");
+        if (!input_ended_)
+            print_locked("twinex: end of input: this and every later question is answered no\n");
+        input_ended_ = true;
+    } else if (echo_) {
         print_locked(visible_text(answer) + "\n");
+    }
     return got && answer_is_yes(answer.c_str()) ? 1 : 0;
-}
-
-void ConsoleFeedback::show_answered(const char* title, const char* msg1, const char* msg2, const char* msg3)
-{
-    MutexLock hold(output_mutex_);
-    print_locked(box_line(title, msg1, msg2, msg3) + " [y/N] y\n");
 }
 
 std::string ConsoleFeedback::box_line(const char* title, const char* msg1, const char* msg2, const char* msg3)

@@ -1,6 +1,7 @@
 // The console's way of speaking to the user: messages go to the error
 // stream, one line each, prefixed by the caption; questions are asked there
-// too and answered by one line of input; the seventeen progress fields are
+// too and answered by one line of input (at the end of the input the
+// answer is no, said once); the seventeen progress fields are
 // kept as texts that the console thread reads back for its status line.
 #pragma once
 
@@ -31,8 +32,6 @@ public:
     // After the scan: how many directories could not be read, if any.
     void tell_walk_errors();
     static constexpr int MAX_WALK_ERRORS = 20;
-    // Shows a question as answered OK without reading an answer.
-    void show_answered(const char* title, const char* msg1, const char* msg2, const char* msg3);
 
     // A copy of the progress fields as they are now.
     FieldTexts fields() const;
@@ -57,6 +56,7 @@ private:
     Mutex output_mutex_;           // one writer on `err_` at a time
     Mutex question_mutex_;         // one question at a time
     bool asking_ = false;          // under output_mutex_
+    bool input_ended_ = false;     // under question_mutex_: every later answer is no
     size_t status_len_ = 0;        // under output_mutex_: width of the drawn status line
     int walk_errors_ = 0;          // under output_mutex_
     std::atomic<bool> ended_{false};

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr size_t PATTERN_MAX = PATH_BUF - 1;  // the PATTERNS box is read into a 2048-byte buffer
-
 // Fills outputname from the OUTPUT box or, when that is empty, from the
 // first root if the user agrees; anything but PREPARE_GO ends the command.
 PrepareResult choose_output(ScanState& st, ScanChoices& c, Feedback& ask)

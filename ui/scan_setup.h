@@ -19,6 +19,10 @@ struct ScanChoices {
     bool save = true;               // "SAVE DELETED FILES"
 };
 
+// The longest pattern the PATTERNS box holds (it is read into a 2048-byte
+// buffer); the window keeps the first PATTERN_MAX characters of a longer one.
+constexpr size_t PATTERN_MAX = PATH_BUF - 1;
+
 // Outcome of scan_prepare.
 enum PrepareResult {
     PREPARE_GO,            // confirmed: settings fixed, counters cleared

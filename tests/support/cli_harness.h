@@ -86,7 +86,8 @@ struct CliResult {
     std::string err;
 };
 
-// Runs twinex-cli in this process with `typed` as its input.
+// Runs twinex-cli in this process with `typed` as its input (not a
+// terminal), on `sys` or the real system.
 inline CliResult run_cli(std::vector<std::string> args, const std::string& typed = "",
                   std::atomic<int>* interrupt = nullptr, Platform& sys = system_platform())
 {
@@ -100,6 +101,7 @@ inline CliResult run_cli(std::vector<std::string> args, const std::string& typed
     io.out = std::tmpfile();
     io.err = std::tmpfile();
     io.status_line = false;
+    io.in_terminal = false;
     io.echo_answers = true;
     io.interrupt = interrupt;
     io.catch_interrupt = false;

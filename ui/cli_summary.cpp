@@ -1,0 +1,68 @@
+// The end-of-run summary of the console program.
+#include "ui/cli_summary.h"
+
+#include <cstdio>
+
+#include "ui/console_feedback.h"
+
+namespace {
+
+// "1 group", "3 groups".
+std::string count_of(long n, const char* one, const char* many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+long root_count(const ScanState& st)
+{
+    long n = 0;
+    for (const Node* d = st.dlist.head; d && d->next; d = d->next)
+        ++n;
+    return n;
+}
+
+std::string found_line(const ScanState& st)
+{
+    std::string line = count_of(root_count(st), "root", "roots") + ", " +
+                       count_of(st.numfiles, "name checked", "names checked");
+    if (st.pattern)
+        line += ", " + std::to_string(st.numpats) + " fit the pattern";
+    return line + ", " + count_of(st.numdups, "group", "groups") + ", " +
+           count_of(st.counts.files, "file", "files");
+}
+
+// "3 deleted, 3 newest kept, 1 answered no, 1 NOT DELETED - Permission denied".
+std::string action_line(const ScanState& st)
+{
+    const ReportCounts& c = st.counts;
+    std::string line = std::to_string(c.done) + (st.m_flag ? " moved" : " deleted");
+    if (c.newest_kept)
+        line += ", " + std::to_string(c.newest_kept) + " newest kept";
+    if (c.answered_no)
+        line += ", " + std::to_string(c.answered_no) + " answered no";
+    for (const auto& reason : c.left)
+        line += ", " + std::to_string(reason.second) + " " + visible_text(reason.first);
+    return line;
+}
+
+std::string time_line(const ScanState& st, double seconds)
+{
+    char took[64];
+    std::snprintf(took, sizeof took, "done in %.1f s; report: ", seconds);
+    std::string line = took + visible_text(st.filename);
+    if ((st.m_flag || (st.dom_flag == -1 && st.save_flag)) && !st.sinkholename.empty())
+        line += "; sinkhole: " + visible_text(st.sinkholename);
+    return line;
+}
+
+}  // namespace
+
+std::string run_summary(const ScanState& st, double seconds)
+{
+    std::string out = "twinex: " + found_line(st) + "\n";
+    if (st.m_flag || st.dom_flag == -1)
+        out += "twinex: " + action_line(st) + "\n";
+    if (st.numunread)
+        out += "twinex: " + count_of(st.numunread, "directory", "directories") + " could not be read\n";
+    return out + "twinex: " + time_line(st, seconds) + "\n";
+}
