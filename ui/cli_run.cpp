@@ -228,23 +228,35 @@ public:
     explicit ScanMessages(ConsoleFeedback& console) : console_(console) {}
     int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override
     {
-        if (n == COMPLAIN_ERROR && (is(msg1, "Can't open an output file") || is(msg1, "Can't create sinkhole"))) {
-            NameFailure f = tfile_failure();
-            if (f.name[0] && f.err) {
-                std::string text = std::string("can't create ") + f.name + ": " + error_text(f.err);
-                return console_.Complain(COMPLAIN_ERROR, title, text.c_str(), nullptr, nullptr);
-            }
-        }
+        if (n == COMPLAIN_ERROR && names_failed_creation(msg1))
+            return 0;
         if (msg1 && std::strncmp(msg1, "PATTERN ERROR", 13) == 0)
             pattern_failed_ = true;
         return console_.Complain(n, title, msg1, msg2, msg3);
     }
     void set_field(int index, const char* text) override { console_.set_field(index, text); }
     void end_program() override { console_.end_program(); }
-    void show_fatal(const char* msg) override { console_.show_fatal(msg); }
+    void show_fatal(const char* msg) override
+    {
+        if (!names_failed_creation(msg))
+            console_.show_fatal(msg);
+    }
     void walk_error(const char* path, const char* reason) override { console_.walk_error(path, reason); }
     bool pattern_failed() const { return pattern_failed_.load(); }
 private:
+    // A report or sinkhole that could not be created is named with the
+    // system's reason instead of the window's words; true when said so.
+    bool names_failed_creation(const char* msg)
+    {
+        if (!is(msg, "Can't open an output file") && !is(msg, "Can't create sinkhole"))
+            return false;
+        NameFailure f = tfile_failure();
+        if (!f.name[0] || !f.err)
+            return false;
+        std::string text = std::string("can't create ") + f.name + ": " + error_text(f.err);
+        console_.Complain(COMPLAIN_ERROR, "twinex", text.c_str(), nullptr, nullptr);
+        return true;
+    }
     ConsoleFeedback& console_;
     std::atomic<bool> pattern_failed_{false};
 };
