@@ -40,6 +40,11 @@ public:
     // After a fatal error on the scan thread: end the program (the window
     // closes; the console program exits with its fatal status).
     virtual void end_program() = 0;
+    // The program is ending (QUIT, CANCEL, the close box): every box open
+    // now, on either thread, is closed without acting on it, and a question
+    // asked from now on answers no without being shown. Callable from any
+    // thread; a Feedback without boxes of its own has nothing to do.
+    virtual void end_questions() {}
 };
 
 // The text of a box: msg1 and msg2 each followed by a line feed, msg3 with
