@@ -17,7 +17,7 @@
 namespace {
 
 // The files-seen count is shown after every this many files, and exactly
-// when a root is done.
+// when a root is done and before any box the walk opens.
 constexpr int32_t COUNT_STRIDE = 256;
 
 struct Level {
@@ -46,6 +46,14 @@ void show_count(ScanState& st)
     st.ui->set_field(PF_COLLECT_COUNT, text);
 }
 
+// A box from the walk: the count is brought up to date first, so that the
+// panel behind the box shows where the walk stands.
+void tell(ScanState& st, const char* msg1, const char* msg2, const char* msg3)
+{
+    show_count(st);
+    st.ui->Complain(COMPLAIN_ERROR, "twinex", msg1, msg2, msg3);
+}
+
 void free_index(NameIndex* ix)
 {
     NameIndex::destroy(ix);
@@ -64,6 +72,7 @@ NameIndex* scan_index(ScanState& st)
 void out_of_memory(Walk& w)
 {
     w.stopped = true;
+    show_count(w.st);
     quit_error(w.st, "OUT OF MEMORY");
 }
 
@@ -120,8 +129,8 @@ void skip_long_path(Walk& w, size_t pos, const char* name)
     w.index->long_path_warned = true;
     std::string path(w.dirname, pos);
     path += name;
-    w.st.ui->Complain(COMPLAIN_ERROR, "twinex", "WARNING: Path too long, not scanned", path.c_str(),
-                      "Other paths too long are skipped without a message.");
+    tell(w.st, "WARNING: Path too long, not scanned", path.c_str(),
+         "Other paths too long are skipped without a message.");
 }
 
 void pattern_failure(Walk& w, uint32_t code)
@@ -129,7 +138,7 @@ void pattern_failure(Walk& w, uint32_t code)
     char text[512];
     const char* what = code < 11 ? pattern_errTXT[code] : "";
     snprintf(text, sizeof text, "PATTERN ERROR: %s", what ? what : "");
-    w.st.ui->Complain(COMPLAIN_ERROR, "twinex", text, "aborting...", nullptr);
+    tell(w.st, text, "aborting...", nullptr);
     w.st.abort_flag = 1;
     w.stopped = true;
     cleanup(w.st);   // also releases the index and the roots, dnode included
@@ -137,7 +146,7 @@ void pattern_failure(Walk& w, uint32_t code)
 
 void warn_no_time(ScanState& st, const char* path)
 {
-    st.ui->Complain(COMPLAIN_ERROR, "twinex", "WARNING: Can't get datestamp of file", path, nullptr);
+    tell(st, "WARNING: Can't get datestamp of file", path, nullptr);
 }
 
 // A record's last-write time is read when it is first needed, once: the
