@@ -334,6 +334,14 @@ HWND first_question(Twinex& t, const std::string& base)
     choose_for_output(t, "t1", base + "\\t1");
     set_tick(t, DEL, true);
     set_tick(t, SAVE, false);
+    // The window moved so that ABORT and QUIT sit at the middle of the
+    // screen, where a box placed by the system alone would cover them.
+    POINT buttons = {655, 494};
+    ClientToScreen(t.main(), &buttons);
+    RECT at;
+    GetWindowRect(t.main(), &at);
+    SetWindowPos(t.main(), nullptr, at.left + GetSystemMetrics(SM_CXSCREEN) / 2 - buttons.x,
+                 at.top + GetSystemMetrics(SM_CYSCREEN) / 2 - buttons.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     t.click(SCAN);
     t.expect_box("DELETING OLD MODIFIED without Saving\nARE YOU SURE?\n", IDOK);
     HWND question = t.wait_box(30000);
