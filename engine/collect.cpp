@@ -24,7 +24,7 @@
 namespace {
 
 // The files-seen count is shown after every this many files, and exactly
-// when a root is done.
+// when a root is done and before any box the walk opens.
 constexpr int32_t COUNT_STRIDE = 256;
 
 struct Level {
@@ -62,6 +62,14 @@ void show_count(ScanState& st)
     st.ui->set_field(PF_COLLECT_COUNT, text);
 }
 
+// A box from the walk: the count is brought up to date first, so that the
+// panel behind the box shows where the walk stands.
+void tell(ScanState& st, const char* msg1, const char* msg2, const char* msg3)
+{
+    show_count(st);
+    st.ui->Complain(COMPLAIN_ERROR, "twinex", msg1, msg2, msg3);
+}
+
 void free_index(NameIndex* ix)
 {
     NameIndex::destroy(ix);
@@ -80,6 +88,7 @@ NameIndex* scan_index(ScanState& st)
 void out_of_memory(Walk& w)
 {
     w.stopped = true;
+    show_count(w.st);
     quit_error(w.st, "OUT OF MEMORY");
 }
 
@@ -154,8 +163,8 @@ void skip_long_path(Walk& w, size_t pos, const char* name)
     w.index->long_path_warned = true;
     std::string path(w.dirname, pos);
     path += name;
-    w.st.ui->Complain(COMPLAIN_ERROR, "twinex", "WARNING: Path too long, not scanned", path.c_str(),
-                      "Other paths too long are skipped without a message.");
+    tell(w.st, "WARNING: Path too long, not scanned", path.c_str(),
+         "Other paths too long are skipped without a message.");
 }
 
 void pattern_failure(Walk& w, uint32_t code)
@@ -163,7 +172,7 @@ void pattern_failure(Walk& w, uint32_t code)
     char text[512];
     const char* what = code < 11 ? pattern_errTXT[code] : "";
     snprintf(text, sizeof text, "PATTERN ERROR: %s", what ? what : "");
-    w.st.ui->Complain(COMPLAIN_ERROR, "twinex", text, "aborting...", nullptr);
+    tell(w.st, text, "aborting...", nullptr);
     w.st.abort_flag = 1;
     w.stopped = true;
     cleanup(w.st);   // also releases the index and the roots, dnode included
@@ -189,7 +198,7 @@ bool learn_status(Walk& w, Fnode* f, bool newcomer)
     bool ok = newcomer ? w.levels[w.depth - 1].dir->entry_status(f->pathname, &fs)
                        : w.st.sys->stat(f->pathname, &fs);
     if (!ok) {
-        w.st.ui->Complain(COMPLAIN_ERROR, "twinex", "WARNING: Can't get datestamp of file", f->pathname, nullptr);
+        tell(w.st, "WARNING: Can't get datestamp of file", f->pathname, nullptr);
         return false;
     }
     keep_status(f, &fs);

@@ -16,7 +16,9 @@
 namespace {
 
 // The written-groups count is shown after every this many groups, and
-// exactly when the writer stops.
+// exactly when the writer stops. A move or delete run may open a box within
+// any group (a deletion question, a fatal error): it shows the count before
+// every group.
 constexpr long COUNT_STRIDE = 64;
 
 struct Writer {
@@ -387,7 +389,7 @@ bool write_groups(Writer& w)
         if (w.st.abort_flag || !report_ok(w))
             return false;
         ++w.groups;
-        if (w.groups % COUNT_STRIDE == 0)
+        if (w.groups % COUNT_STRIDE == 0 || w.run.move || w.run.del)
             show_written(w);
         f = write_group(w, f, &stop);
         if (stop)

@@ -132,16 +132,22 @@ TEST_F(ChooserTest, BrowsingListsSubdirectoriesOnlyAndParentWalksBackToTheDrives
     EXPECT_EQ(0u, fb.message_count());
 }
 
-TEST_F(ChooserTest, UnreadableDirectoryLeavesTheListEmptyWithoutMessage)
+TEST_F(ChooserTest, UnreadableDirectorySaysSoInThePathBox)
 {
     sys.unreadable.insert(win("C:\\TEMP"));
     browse_to({"TEMP"});
-    EXPECT_EQ(win("C:\\TEMP"), w.texts[MC_PATH]);
+    EXPECT_EQ(win("C:\\TEMP") + " <UNREADABLE>", w.texts[MC_PATH]);
     EXPECT_TRUE(w.rows[MC_CHOOSE].empty());
-    EXPECT_EQ(0, SetChooseData(c));   // REFRESH tries again
+    EXPECT_EQ(0, SetChooseData(c));   // REFRESH tries the directory again
+    EXPECT_EQ(win("C:\\TEMP") + " <UNREADABLE>", w.texts[MC_PATH]);
     sys.unreadable.clear();
     EXPECT_EQ(1, SetChooseData(c));
+    EXPECT_EQ(win("C:\\TEMP"), w.texts[MC_PATH]);
     EXPECT_EQ((Rows{"OLD"}), w.rows[MC_CHOOSE]);
+    sys.unreadable.insert(win("C:\\TEMP\\OLD"));
+    open("OLD");
+    GetParentDirectory(c);   // up from the marked directory
+    EXPECT_EQ(win("C:\\TEMP"), w.texts[MC_PATH]);
     EXPECT_EQ(0u, fb.message_count());
 }
 
@@ -200,7 +206,10 @@ TEST_F(ChooserTest, ChoosingADriveDropsTheRootsBelowItAndSaysSo)
 
     GetParentDirectory(c);
     choose(kD);
+    Rows chosen_when_told;
+    fb.on_complain([&](const RecordingFeedback::Message&) { chosen_when_told = w.rows[MC_CHOSEN]; });
     choose(kC);
+    EXPECT_EQ((Rows{"D:", "C:"}), chosen_when_told);   // the box comes after the list is rebuilt
     EXPECT_EQ((Rows{"D:", "C:"}), roots());
     EXPECT_EQ((Rows{"D:", "C:"}), w.rows[MC_CHOSEN]);
     ASSERT_EQ(1u, fb.message_count());
@@ -235,6 +244,7 @@ TEST_F(ChooserTest, PathsBeyondTheChooserLimitAreRefusedWithAMessage)
     std::string deep = base + std::string(CHOOSER_PATH - base.size(), 'x');
     ASSERT_EQ(260u, deep.size());
     sys.add_dir(deep + PATH_SEP + "y");
+    sys.short_stat = true;   // "y" is listed although its path is too long to query
     browse_to({"DATA"});
     open(std::string(CHOOSER_PATH - base.size(), 'x'));
     EXPECT_EQ(deep, w.texts[MC_PATH]);

@@ -316,8 +316,11 @@ TEST_F(CommandsTest, QuitWaitsForTheThreadAndClosesAReportItLeftOpen)
     st.report = tmpfile();
     ASSERT_NE(nullptr, st.report);
     bool closed_before_end = true;
+    int ended_before_wait = -1;
     w.on_close = [&] { closed_before_end = !sys.thread_done; };
+    w.during_wait = [&] { ended_before_wait = fb.questions_ended(); };
     click(QUIT);
+    EXPECT_EQ(1, ended_before_wait);
     EXPECT_EQ(1, st.abort_flag);
     EXPECT_TRUE(w.closed);
     EXPECT_FALSE(closed_before_end);
@@ -327,13 +330,18 @@ TEST_F(CommandsTest, QuitWaitsForTheThreadAndClosesAReportItLeftOpen)
     EXPECT_EQ(1, w.waits);
 }
 
+// ABORT leaves an open question of the scan thread to be answered; QUIT or
+// the close box during the wait closes it unanswered, and the window goes
+// once the thread has ended.
 TEST_F(CommandsTest, CloseBoxOrQuitDuringAbortsWaitEndsTheProgramAfterTheWait)
 {
     start_scan();
     w.during_wait = [&] {
+        EXPECT_EQ(0, fb.questions_ended());
         click(ABORT);   // ignored: already leaving
         click(SCAN);
         cmd.request_end();
+        EXPECT_EQ(1, fb.questions_ended());
         EXPECT_FALSE(w.closed);
     };
     click(ABORT);
@@ -343,21 +351,77 @@ TEST_F(CommandsTest, CloseBoxOrQuitDuringAbortsWaitEndsTheProgramAfterTheWait)
     EXPECT_EQ(1, sys.threads_closed);
 }
 
-TEST_F(CommandsTest, EndRequestedWhileAQuestionIsOpenStartsNoScan)
+// A box leaves the window live: every click is carried out at once, and the
+// rules between the action boxes run on every click.
+TEST_F(CommandsTest, CommandsDuringABoxAreCarriedOutWithTheirRules)
+{
+    choose_in_c("DATA");
+    w.texts[MC_OUTPUT] = native_path("C:\\OUT");
+    fb.on_complain([&](const RecordingFeedback::Message& m) {
+        if (m.msg1.value_or("") != "")
+            return;   // only the About box
+        tick(MC_DELETE);
+        tick(MC_MOVE);
+        click(CLEAR_OUTPUT);
+        click(PARENT);
+        ASSERT_TRUE(w.select(MC_CHOOSE, "C:  [ FIXED DRIVE ]"));
+        cmd.on_double_click(MC_CHOOSE);
+    });
+    click(HELP);
+    EXPECT_TRUE(w.checks[MC_MOVE]);
+    EXPECT_FALSE(w.checks[MC_DELETE]);
+    EXPECT_FALSE(w.enabled[MC_REQUEST]);
+    EXPECT_FALSE(w.enabled[MC_SAVE]);
+    EXPECT_EQ("", w.texts[MC_OUTPUT]);
+    EXPECT_EQ("C:", w.texts[MC_PATH]);
+    EXPECT_EQ((Rows{"DATA", "OUT"}), w.rows[MC_CHOOSE]);
+}
+
+// SCAN's questions: the output is shown before the confirmation, a second
+// SCAN is refused (and greyed) while they are open, and the roots may
+// change under them.
+TEST_F(CommandsTest, ScanRefusesASecondScanWhileItAsks)
+{
+    choose_in_c("DATA");
+    std::string output_when_confirming;
+    bool scan_greyed = false;
+    fb.on_complain([&](const RecordingFeedback::Message& m) {
+        scan_greyed = !w.enabled[MC_SCAN];
+        click(SCAN);
+        if (m.msg1.value_or("") == "NO OUTPUT CHOSEN") {
+            ASSERT_TRUE(w.select(MC_CHOSEN, native_path("C:\\DATA")));
+            cmd.on_double_click(MC_CHOSEN);   // the root it offers goes meanwhile
+        } else {
+            output_when_confirming = w.texts[MC_OUTPUT];
+        }
+    });
+    fb.script({1, 0});
+    click(SCAN);
+    EXPECT_EQ(2u, fb.message_count());
+    EXPECT_TRUE(scan_greyed);
+    EXPECT_EQ(native_path("C:\\DATA"), output_when_confirming);
+    EXPECT_EQ(0, roots());
+    EXPECT_TRUE(w.enabled[MC_SCAN]);
+    EXPECT_EQ(0, sys.threads_started);
+}
+
+TEST_F(CommandsTest, EndRequestedWhileAQuestionIsOpenEndsAtOnceAndStartsNoScan)
 {
     choose_in_c("DATA");
     w.texts[MC_OUTPUT] = "C:";
+    bool closed_at_once = false;
     fb.on_complain([&](const RecordingFeedback::Message& m) {
         if (m.msg2.value_or("") == "ARE YOU SURE?") {
-            click(SCAN);          // a second SCAN from the still live window: dropped
             cmd.request_end();    // the close box
+            closed_at_once = w.closed;
         }
     });
     fb.set_default_answer(1);
     click(SCAN);
+    EXPECT_TRUE(closed_at_once);
+    EXPECT_EQ(1, fb.questions_ended());
     EXPECT_EQ(1u, fb.message_count());
     EXPECT_EQ(0, sys.threads_started);
-    EXPECT_TRUE(w.closed);
 }
 
 TEST_F(CommandsTest, FailuresToStartEndTheProgram)

@@ -5,13 +5,48 @@
 
 #include "ui/roots.h"
 
+const char* const unreadable_mark = " <UNREADABLE>";
+
 namespace {
 
 const char* const caption = "twinex";
 
 bool ends_with(const std::string& s, char ch) { return !s.empty() && s.back() == ch; }
 
-std::string path_box(Chooser& c) { return c.w.text(MC_PATH, CHOOSER_PATH); }
+// The directory the PATH box shows, without the unreadable mark.
+std::string path_box(Chooser& c)
+{
+    size_t mark = strlen(unreadable_mark);
+    std::string text = c.w.text(MC_PATH, CHOOSER_PATH + static_cast<int>(mark));
+    if (!c.marked.empty() && text == c.marked)
+        text.resize(text.size() - mark);
+    return text.substr(0, CHOOSER_PATH);
+}
+
+void set_path(Chooser& c, const std::string& text)
+{
+    c.marked.clear();
+    c.w.set_text(MC_PATH, text.c_str());
+}
+
+// A directory that cannot be listed says so after its path, so that an
+// empty list is never left without a word.
+void mark_unreadable(Chooser& c, const std::string& dir)
+{
+    c.marked = dir + unreadable_mark;
+    c.w.set_text(MC_PATH, c.marked.c_str());
+}
+
+// A listed entry that is a directory. The listing's own status comes first:
+// it answers also for entries whose full path is too long for a status
+// query by path.
+bool listed_directory(Chooser& c, DirListing& dir, const std::string& full)
+{
+    FileStatus fs;
+    if (dir.entry_status(full.c_str(), &fs))
+        return fs.is_directory;
+    return isdirectory(c.st, full.c_str()) != 0;
+}
 
 // "C:" plus the separator: the root of a drive.
 std::string drive_root(char letter)
@@ -46,25 +81,30 @@ int fill_drives(Chooser& c)
             return 0;
         }
     }
-    c.w.set_text(MC_PATH, "");
+    set_path(c, "");
     return 1;
 }
 
 int fill_directory(Chooser& c)
 {
-    std::string path = path_box(c);
+    std::string shown = path_box(c);
+    std::string path = shown;
     if (ends_with(path, ':'))
         path += PATH_SEP;
     std::unique_ptr<DirListing> dir = c.st.sys->open_dir(path.c_str());
-    if (!dir)
-        return 0;   // CHOOSE_W stays empty; PARENT or DRIVES lead on
+    if (!dir) {
+        mark_unreadable(c, shown);   // CHOOSE_W stays empty; PARENT or DRIVES lead on
+        return 0;
+    }
+    if (c.w.text(MC_PATH, CHOOSER_PATH) != shown)
+        set_path(c, shown);   // readable again: the mark goes
     if (!ends_with(path, PATH_SEP))
         path += PATH_SEP;
     while (const char* name = dir->next()) {
         if (!strcmp(name, ".") || !strcmp(name, ".."))
             continue;
         std::string full = path + name;
-        if (!isdirectory(c.st, full.c_str()))
+        if (!listed_directory(c, *dir, full))
             continue;
         if (!c.w.list_append(MC_CHOOSE, name)) {
             std::string line = "Can't add " + full + " to CHOOSE_W";
@@ -168,7 +208,7 @@ void HandleMouseClick(Chooser& c)
         if (!fits_chooser(c, path, "Not opened."))
             return;
     }
-    c.w.set_text(MC_PATH, path.c_str());
+    set_path(c, path);
     c.type = CHOOSE_DIRECTORY;
     SetChooseData(c);
 }
@@ -191,7 +231,7 @@ void GetParentDirectory(Chooser& c)
         c.type = CHOOSE_DRIVES;
         path.clear();
     }
-    c.w.set_text(MC_PATH, path.c_str());
+    set_path(c, path);
     SetChooseData(c);
 }
 
@@ -207,14 +247,15 @@ void SelectForScan(Chooser& c)
     std::string path;
     if (!selected_path(c, &path, "Not added to chosen list."))
         return;
-    switch (add_root(c.st, path.c_str())) {
+    switch (add_root_quiet(c.st, path.c_str())) {
     case ROOT_ADDED:
         if (!c.w.list_append(MC_CHOSEN, path.c_str()))
             c.st.ui->Complain(COMPLAIN_ERROR, caption, "Can't add to chosen list", path.c_str(),
                               "Maybe not enough memory.");
         break;
-    case ROOT_ADDED_REPLACING:   // the roots below it are gone (and the user told)
+    case ROOT_ADDED_REPLACING:   // the roots below it are gone: shown first, then told
         RebuildChosenList(c);
+        tell_roots_dropped(c.st, path.c_str());
         break;
     default:   // already chosen, or refused with its own message
         break;

@@ -18,7 +18,13 @@ struct Chooser {
     ScanState& st;
     WindowControls& w;
     int type = CHOOSE_DRIVES;
+    // The PATH box text when it carries the unreadable mark after the
+    // directory's path; empty otherwise.
+    std::string marked;
 };
+
+// Put after the PATH box's directory when its listing cannot be read.
+extern const char* const unreadable_mark;
 
 // The text of a drive kind ("FIXED DRIVE" ...).
 const char* drive_kind_text(int kind);

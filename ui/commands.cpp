@@ -56,15 +56,17 @@ void Commands::TX_OnCommand(int id)
         request_end();
         return;
     }
-    // One command at a time: a click that arrives while a command sits in
-    // its own message box, or while the scan thread is being waited for, is
-    // dropped (else a second SCAN could start a second scan thread).
-    if (in_command_ || waiting_)
+    // While the scan thread is waited for only the panel exists, and ABORT
+    // is already under way.
+    if (waiting_)
         return;
     bool main_id = id >= MAIN_ID_BASE && id < MAIN_ID_BASE + MC_COUNT;
     if (main_id == panel_)
         return;   // a late click on a control set that is gone
-    in_command_++;
+    // A second SCAN while the first one asks would start a second scan
+    // thread once both were confirmed.
+    if (id == ID_SCAN && asking_)
+        return;
     switch (id) {
     case ID_SCAN: scan(); break;
     case ID_HELP: st_.ui->Complain(COMPLAIN_ERROR, caption, "", banner_text(), about_contact); break;
@@ -79,43 +81,51 @@ void Commands::TX_OnCommand(int id)
     case ID_ABORT: abort_or_again(); break;
     default: break;   // group boxes, list options, boxes, labels: nothing
     }
-    in_command_--;
     finish_command();
 }
 
 void Commands::on_double_click(int index)
 {
-    if (closed_ || in_command_ || waiting_ || panel_)
+    if (closed_ || waiting_ || panel_)
         return;
-    in_command_++;
     if (index == MC_CHOOSE)
         HandleMouseClick(chooser_);
     else if (index == MC_CHOSEN)
         DeleteItem(chooser_);
-    in_command_--;
-    finish_command();
 }
 
-// An end asked for while a command was busy is carried out once it is done.
+// An end asked for while the scan thread was waited for is carried out once
+// the wait is over.
 void Commands::finish_command()
 {
-    if (end_pending_ && !in_command_ && !waiting_ && !closed_) {
+    if (end_pending_ && !waiting_ && !closed_) {
         end_pending_ = false;
         request_end();
     }
 }
 
+// QUIT, CANCEL, the close box and a fatal error on the scan thread. Any box
+// open now is closed without acting on it (a deletion question keeps its
+// file), so a scan thread that was asking stops at once and is waited for;
+// a wait under way (ABORT) ends the program when it is over.
 void Commands::request_end()
 {
     if (closed_)
         return;
-    if (in_command_ || waiting_) {
+    st_.abort_flag = 1;
+    st_.ui->end_questions();
+    if (waiting_) {
         end_pending_ = true;
         return;
     }
     if (thread_)
         stop_scan_thread();
     end_pending_ = false;
+    close_once();
+}
+
+void Commands::close_once()
+{
     if (closed_)
         return;
     closed_ = true;
@@ -180,15 +190,30 @@ void Commands::scan()
     c.del = w_.checked(MC_DELETE);
     c.request = w_.checked(MC_REQUEST);
     c.save = w_.checked(MC_SAVE);
-    std::string before = c.output;
-    PrepareResult r = scan_prepare(st_, c, *st_.ui);
+    asking_ = true;
+    w_.enable(MC_SCAN, false);
+    PrepareResult r = ask_scan(c);
+    asking_ = false;
     if (closed_)
         return;
+    if (r != PREPARE_GO) {
+        w_.enable(MC_SCAN, true);
+        return;
+    }
+    start_scan();
+}
+
+// SCAN's questions; the output directory they settle is shown before the
+// confirmation is asked.
+PrepareResult Commands::ask_scan(ScanChoices& c)
+{
+    std::string before = c.output;
+    PrepareResult r = scan_choose_output(st_, c, *st_.ui);
+    if (r != PREPARE_GO || closed_)
+        return r;
     if (c.output != before)
         w_.set_text(MC_OUTPUT, c.output.c_str());
-    if (r != PREPARE_GO || end_pending_)
-        return;
-    start_scan();
+    return scan_confirm(st_, c, *st_.ui);
 }
 
 void Commands::start_scan()
@@ -202,8 +227,7 @@ void Commands::start_scan()
     w_.set_panel_text(PF_SUMMARY, action_summary(st_));
     if (!start_scan_thread(st_, &thread_)) {
         st_.ui->Complain(COMPLAIN_ERROR, caption, "ERROR: can't create scan thread.", "QUITTING", nullptr);
-        closed_ = true;
-        w_.close_window();
+        close_once();
     }
 }
 
@@ -224,7 +248,6 @@ void Commands::abort_or_again()
     if (!CreateMainControls()) {
         st_.ui->Complain(COMPLAIN_ERROR, caption, "Can't creat main controls.", "Maybe not enough memory.",
                          "QUITTING");
-        closed_ = true;
-        w_.close_window();
+        close_once();
     }
 }

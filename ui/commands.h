@@ -6,11 +6,20 @@
 // States: Idle (main controls), Scanning (panel, thread running), Finished
 // (panel, button "AGAIN"), Stalled (panel, the thread stopped itself during
 // collection: ABORT does nothing) and End (window closed).
+//
+// Message boxes have no owner, so the window stays live while one is open:
+// every command is carried out when it is clicked, the command that opened
+// the box included (a box is the last thing a command does, except SCAN's
+// questions). A second SCAN is refused while SCAN's own questions are open,
+// and nothing but QUIT and the close box acts while a scan thread is waited
+// for. QUIT, CANCEL and the close box end the program at once, closing any
+// open box without acting on it.
 #pragma once
 
 #include "engine/state.h"
 #include "ui/chooser.h"
 #include "ui/controls.h"
+#include "ui/scan_setup.h"
 
 // The texts of the About box (the Help command).
 extern const char* const about_contact;
@@ -40,19 +49,21 @@ public:
 
 private:
     void scan();
+    PrepareResult ask_scan(ScanChoices& c);
     void start_scan();
     void abort_or_again();
     void rule_move();
     void rule_delete();
     void stop_scan_thread();
     void finish_command();
+    void close_once();
 
     ScanState& st_;
     WindowControls& w_;
     Chooser chooser_;
     ThreadHandle thread_ = nullptr;  // the scan thread until it has been waited for
     bool panel_ = false;
-    int in_command_ = 0;        // a command (perhaps inside its message box) is running
+    bool asking_ = false;       // SCAN is asking its questions
     bool waiting_ = false;      // waiting for the scan thread to end
     bool end_pending_ = false;  // the window is to close when the running command ends
     bool closed_ = false;       // close_window has been asked for

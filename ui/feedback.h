@@ -49,6 +49,11 @@ public:
     // system's reason; the scan goes on without it. Called on the scan
     // thread. The window says nothing of it: it keeps only the count.
     virtual void walk_error(const char* path, const char* reason) { (void)path, (void)reason; }
+    // The program is ending (QUIT, CANCEL, the close box): every box open
+    // now, on either thread, is closed without acting on it, and a question
+    // asked from now on answers no without being shown. Callable from any
+    // thread; a Feedback without boxes of its own has nothing to do.
+    virtual void end_questions() {}
 };
 
 // The text of a box: msg1 and msg2 each followed by a line feed, msg3 with

@@ -77,6 +77,19 @@ bool same_path(const char* path, const char* dname)
 // An empty path names nothing and is refused without a message.
 AddRootResult add_root(ScanState& st, const char* path)
 {
+    AddRootResult r = add_root_quiet(st, path);
+    if (r == ROOT_ADDED_REPLACING)
+        tell_roots_dropped(st, path);
+    return r;
+}
+
+void tell_roots_dropped(ScanState& st, const char* path)
+{
+    st.ui->Complain(COMPLAIN_ERROR, "twinex", "Subdirectories of", path, "have been removed from chosen list.");
+}
+
+AddRootResult add_root_quiet(ScanState& st, const char* path)
+{
     if (!path || !*path)
         return ROOT_REFUSED;
     if (find_root(st, same_path, path))
@@ -97,8 +110,6 @@ AddRootResult add_root(ScanState& st, const char* path)
     d->dname = name;
     d->numfiles = 0;
     bool dropped = drop_roots_below(st, path);
-    if (dropped)
-        st.ui->Complain(COMPLAIN_ERROR, "twinex", "Subdirectories of", path, "have been removed from chosen list.");
     AddTailNode(&st.dlist, &d->node);
     return dropped ? ROOT_ADDED_REPLACING : ROOT_ADDED;
 }

@@ -15,6 +15,11 @@ enum AddRootResult {
 
 // Makes `path` a scan root (steps of "for SCAN" after the path is built).
 AddRootResult add_root(ScanState& st, const char* path);
+// The same, but dropped roots are not told: the caller tells them with
+// tell_roots_dropped once its view shows the new list.
+AddRootResult add_root_quiet(ScanState& st, const char* path);
+// "Subdirectories of" / path / "have been removed from chosen list."
+void tell_roots_dropped(ScanState& st, const char* path);
 
 // Drops every root below `parent`; true when any was dropped. Shows no message.
 bool drop_roots_below(ScanState& st, const char* parent);

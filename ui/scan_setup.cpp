@@ -19,8 +19,10 @@ PrepareResult choose_output(ScanState& st, ScanChoices& c, Feedback& ask)
         ask.Complain(COMPLAIN_NOTICE, "twinex", "NOTHING TO SCAN", nullptr, nullptr);
         return PREPARE_NOTHING;
     }
-    const char* d = reinterpret_cast<Dnode*>(first)->dname;
-    if (!ask.Complain(COMPLAIN_OKCANCEL, "twinex", "NO OUTPUT CHOSEN", "Do you want to use:-", d))
+    // A copy: the root may be dropped from the still live window while the
+    // question is open.
+    const std::string d = reinterpret_cast<Dnode*>(first)->dname;
+    if (!ask.Complain(COMPLAIN_OKCANCEL, "twinex", "NO OUTPUT CHOSEN", "Do you want to use:-", d.c_str()))
         return PREPARE_CANCELLED;
     st.outputname = d;
     c.output = d;
@@ -66,12 +68,14 @@ void set_flags(ScanState& st, const ScanChoices& c)
 
 }  // namespace
 
-PrepareResult scan_prepare(ScanState& st, ScanChoices& c, Feedback& ask)
+PrepareResult scan_choose_output(ScanState& st, ScanChoices& c, Feedback& ask)
 {
     st.abort_flag = 0;
-    PrepareResult r = choose_output(st, c, ask);
-    if (r != PREPARE_GO)
-        return r;
+    return choose_output(st, c, ask);
+}
+
+PrepareResult scan_confirm(ScanState& st, ScanChoices& c, Feedback& ask)
+{
     if (!take_pattern(st, c, ask))
         return PREPARE_CANCELLED;
     set_flags(st, c);
@@ -83,6 +87,12 @@ PrepareResult scan_prepare(ScanState& st, ScanChoices& c, Feedback& ask)
     st.numpats = 0;
     st.numunread = 0;
     return PREPARE_GO;
+}
+
+PrepareResult scan_prepare(ScanState& st, ScanChoices& c, Feedback& ask)
+{
+    PrepareResult r = scan_choose_output(st, c, ask);
+    return r == PREPARE_GO ? scan_confirm(st, c, ask) : r;
 }
 
 const char* action_summary(const ScanState& st)

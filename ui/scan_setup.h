@@ -33,6 +33,12 @@ enum PrepareResult {
 // SCAN's steps up to the confirmation, asking through `ask`. When the first
 // root becomes the output, `c.output` is set to it.
 PrepareResult scan_prepare(ScanState& st, ScanChoices& c, Feedback& ask);
+// The same in two halves, for a window that shows the output directory
+// before it asks for the confirmation: the output directory (from the box,
+// or the first root if the user agrees), then the pattern, the flags,
+// "ARE YOU SURE?" and the cleared counters.
+PrepareResult scan_choose_output(ScanState& st, ScanChoices& c, Feedback& ask);
+PrepareResult scan_confirm(ScanState& st, ScanChoices& c, Feedback& ask);
 
 // The action summary of the current flags ("LISTING TWINEX ONLY" ...).
 const char* action_summary(const ScanState& st);

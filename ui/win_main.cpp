@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "engine/state.h"
 #include "ui/commands.h"
 #include "ui/win_window.h"
@@ -98,6 +100,37 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT Message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+namespace {
+
+constexpr DWORD main_style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
+
+// Where the default size would cut the controls or the panel, the window
+// grows to show the whole client area (with the controls' own margin at
+// the right and bottom), and moves as far as needed to stay on the screen.
+void fit_client_area(HWND hwnd)
+{
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const int need_w = CLIENT_RIGHT + CLIENT_MARGIN, need_h = CLIENT_BOTTOM + CLIENT_MARGIN;
+    if (client.right >= need_w && client.bottom >= need_h)
+        return;
+    RECT frame = {0, 0, std::max<int>(client.right, need_w), std::max<int>(client.bottom, need_h)};
+    AdjustWindowRectEx(&frame, main_style, FALSE, 0);
+    int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    RECT at;
+    GetWindowRect(hwnd, &at);
+    int x = at.left, y = at.top;
+    MONITORINFO mi = {};
+    mi.cbSize = sizeof mi;
+    if (GetMonitorInfoA(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi)) {
+        x = std::max<int>(mi.rcWork.left, std::min<int>(x, mi.rcWork.right - width));
+        y = std::max<int>(mi.rcWork.top, std::min<int>(y, mi.rcWork.bottom - height));
+    }
+    SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 int Register(HINSTANCE hInst)
 {
     WNDCLASSEXA wex = {};
@@ -119,9 +152,8 @@ int Register(HINSTANCE hInst)
 HWND Create(HINSTANCE hInst, int nCmdShow)
 {
     hInstance = hInst;
-    HWND hwnd = CreateWindowExA(0, szAppName, szAppName,
-                                WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, hInst,
+    HWND hwnd = CreateWindowExA(0, szAppName, szAppName, main_style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, nullptr, nullptr, hInst,
                                 nullptr);
     if (!hwnd) {
         // A window torn down during its creation has posted the quit
@@ -132,6 +164,7 @@ HWND Create(HINSTANCE hInst, int nCmdShow)
         app->feedback.Complain(COMPLAIN_NOTICE, "Create", "Can't create main window", nullptr, nullptr);
         return nullptr;
     }
+    fit_client_area(hwnd);
     ShowWindow(hwnd, nCmdShow);
     UpdateWindow(hwnd);
     return hwnd;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/controls.h"
 #include "ui/feedback.h"
@@ -32,15 +33,23 @@ void DestroyTControls();
 // A message box without an owner: kind n of Complain, its answer mapped.
 int MessageBoxComplain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3);
 
+// The main window's client area reaches x = 820 (the panel's count fields)
+// and y = 509 (its buttons); boxes of the scan thread open below the
+// panel's last row (y = 220) and above its buttons (y = 480).
+constexpr int CLIENT_RIGHT = 820, CLIENT_BOTTOM = 509, CLIENT_MARGIN = 8;
+constexpr int PANEL_ROWS_BOTTOM = 220, PANEL_BUTTONS_TOP = 480;
+
 // Message boxes without an owner; progress texts that the scan thread hands
 // over under a lock and the window thread shows, so the scan thread never
-// waits for the window.
+// waits for the window except to have the panel up to date before a box.
+// Boxes of the scan thread open over the panel, clear of ABORT and QUIT.
 class WindowFeedback : public Feedback {
 public:
     int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override;
     void set_field(int index, const char* text) override;
     void end_program() override;
     void show_fatal(const char* msg) override;
+    void end_questions() override;
 
     void attach(HWND hwnd) { hwnd_ = hwnd; }
     // Window thread: shows the waiting texts in the panel fields that exist.
@@ -48,12 +57,20 @@ public:
     // Window thread: forgets texts not yet shown (a new panel starts empty).
     void discard();
 
+    // A box of a Complain has been activated (its thread's hook calls).
+    void box_opened(HWND box, bool scan_thread);
+
 private:
+    bool from_scan_thread() const;
+    void place_box(HWND box) const;
+
     Mutex mutex_;
     HWND hwnd_ = nullptr;
     std::string text_[PF_COUNT];
     bool dirty_[PF_COUNT] = {};
     bool posted_ = false;
+    bool ending_ = false;         // end_questions was called
+    std::vector<HWND> boxes_;     // boxes open now, on either thread
 };
 
 class Win32Controls : public WindowControls {

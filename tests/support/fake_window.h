@@ -144,6 +144,9 @@ public:
     std::map<char, Drive> drives;
     std::set<std::string> unreadable;   // directories whose listing fails
     bool threads_fail = false;
+    // A status query by path answers only up to 260 characters, as the
+    // ANSI calls of Windows do; the listing itself still tells its entries.
+    bool short_stat = false;
     bool thread_done = false;
     int threads_started = 0;
     int threads_closed = 0;
@@ -166,6 +169,13 @@ public:
         return it != drives.end() && it->second.available && std::string(root).size() == 3;
     }
 
+    bool stat(const char* path, FileStatus* st) override
+    {
+        if (short_stat && std::string(path).size() > 260)
+            return false;
+        return StubPlatform::stat(path, st);
+    }
+
     // Lists the directories and files directly below `path` (with "." and
     // ".." first, as a real listing gives them); a drive root is "C:" plus
     // the separator.
@@ -183,11 +193,14 @@ public:
             return nullptr;
         auto listing = std::make_unique<Listing>();
         listing->names = {".", ".."};
+        listing->is_dir = {true, true};
         for (const auto* set : {&dirs, &files}) {
             for (const auto& p : *set) {
                 if (p.size() > prefix.size() && p.compare(0, prefix.size(), prefix) == 0 &&
-                    p.find(PATH_SEP, prefix.size()) == std::string::npos)
+                    p.find(PATH_SEP, prefix.size()) == std::string::npos) {
                     listing->names.push_back(p.substr(prefix.size()));
+                    listing->is_dir.push_back(set == &dirs);
+                }
             }
         }
         return listing;
@@ -216,12 +229,21 @@ public:
 private:
     struct Listing : DirListing {
         std::vector<std::string> names;
+        std::vector<bool> is_dir;
         size_t next_index = 0;
         const char* next() override
         {
             return next_index < names.size() ? names[next_index++].c_str() : nullptr;
         }
-        bool entry_status(const char*, FileStatus*) override { return false; }
+        bool entry_status(const char*, FileStatus* st) override
+        {
+            if (next_index == 0 || next_index > names.size())
+                return false;
+            *st = FileStatus();
+            st->is_directory = is_dir[next_index - 1];
+            st->is_file = !st->is_directory;
+            return true;
+        }
     };
 };
 

@@ -57,6 +57,8 @@ public:
         std::function<void(const Message&)> hook;
         {
             MutexLock l(mu_);
+            if (ending_)
+                return 0;   // no box is shown once the program ends
             if (n == COMPLAIN_OKCANCEL || n == COMPLAIN_RETRYCANCEL) {
                 m.answer = default_answer_;
                 if (!answers_.empty()) {
@@ -70,7 +72,20 @@ public:
         }
         if (hook)
             hook(m);
-        return m.answer;
+        MutexLock l(mu_);
+        return ending_ ? 0 : m.answer;   // closed by the end before it was answered
+    }
+
+    void end_questions() override
+    {
+        MutexLock l(mu_);
+        ending_ = true;
+        ++questions_ended_;
+    }
+    int questions_ended() const
+    {
+        MutexLock l(mu_);
+        return questions_ended_;
     }
 
     void set_field(int index, const char* text) override
@@ -154,6 +169,8 @@ public:
         fields_.clear();
         answers_.clear();
         ended_ = 0;
+        ending_ = false;
+        questions_ended_ = 0;
     }
 
 private:
@@ -165,4 +182,6 @@ private:
     std::vector<std::pair<int, std::string>> fields_;
     std::vector<std::string> walk_errors_;
     int ended_ = 0;
+    bool ending_ = false;
+    int questions_ended_ = 0;
 };

@@ -428,9 +428,11 @@ bool Twinex::running() const { return WaitForSingleObject(pi_.hProcess, 0) == WA
 void Twinex::screenshot(const std::string& file) const
 {
     Sleep(300);   // let the last texts paint
-    RECT r;
-    GetWindowRect(main_, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
+    RECT window, display = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, r;
+    GetWindowRect(main_, &window);
+    if (!IntersectRect(&r, &window, &display))
+        fail("the window is off the screen");
+    int w = r.right - r.left, h = r.bottom - r.top;   // the part of the window on the screen
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
     HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);

@@ -67,7 +67,8 @@ public:
     // Waits for the process to end; its exit code, or -1 after the timeout.
     int wait_exit(unsigned ms);
     bool running() const;
-    // Saves the main window's picture as a BMP file.
+    // Saves the picture of the main window's part on the screen (with any
+    // box in front of it) as a BMP file.
     void screenshot(const std::string& file) const;
 
 private:

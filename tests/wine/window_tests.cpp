@@ -133,6 +133,15 @@ void first_window()
               "drive row \"" + d + "\"");
     check(t.rows(CHOSEN).empty(), "CHOSEN_W empty");
     check(t.text(PATH).empty() && t.text(OUTPUT).empty() && t.text(PATTERNS).empty(), "boxes empty");
+    RECT client, frame;
+    GetClientRect(t.main(), &client);
+    GetWindowRect(t.main(), &frame);
+    check(client.right >= 828 && client.bottom >= 517,
+          "the client area reaches x = 820 and y = 509 (" + std::to_string(client.right) + "x" +
+              std::to_string(client.bottom) + ")");
+    check(frame.left >= 0 && frame.top >= 0 && frame.right <= GetSystemMetrics(SM_CXSCREEN) &&
+              frame.bottom <= GetSystemMetrics(SM_CYSCREEN),
+          "the window lies on the screen");
     t.screenshot(screens + "\\main_window.bmp");
 
     t.click(DEL);
@@ -272,42 +281,127 @@ void abort_and_close_box()
     check(t.wait_exit(30000) == 0, "the close box during a scan ends the program");
 }
 
-void quit_during_question()
+// With a box open the window stays live: the check-box rules run on every
+// click, the chooser and X work, and CANCEL ends the program at once.
+void live_while_a_box_is_open()
 {
-    std::string base = work + "\\quit";
+    std::string base = work + "\\live";
+    remove_tree(base);
+    make_dirs(base + "\\a\\b");
+    std::string parent = base.substr(0, base.rfind('\\')), leaf = base.substr(base.rfind('\\') + 1);
+
+    Twinex t(exe);
+    browse_to(t, base);
+    choose_for_output(t, "a", base + "\\a");
+    t.click(HELP);
+    HWND box = t.wait_box(10000);
+    check(box != nullptr, "Help shows its box");
+    t.click(DEL);
+    t.click(MOVE);
+    for (int i = 0; i < 100 && !(t.checked(MOVE) && !t.checked(DEL) && !t.enabled(REQUEST)); i++)
+        Sleep(50);
+    check(t.checked(MOVE) && !t.checked(DEL) && !t.enabled(REQUEST) && !t.enabled(SAVE),
+          "with the box open, DELETE then MOVE leaves MOVE alone ticked, the options greyed");
+    t.click(CLEAR_OUTPUT);
+    check(t.wait_text(OUTPUT, "", 5000), "X empties OUTPUT with the box open");
+    t.click(PARENT);
+    check(t.wait_text(PATH, parent, 5000), "PARENT goes up with the box open");
+    t.open_row(CHOOSE, leaf);
+    check(t.wait_text(PATH, base, 5000), "a double click in CHOOSE opens a directory with the box open");
+    check(IsWindow(box) != FALSE, "the box is still open");
+    Twinex::answer(box, IDOK);
+    check(t.checked(MOVE) && !t.checked(DEL), "after the box MOVE and DELETE are not both ticked");
+
+    t.click(HELP);
+    check(t.wait_box(10000) != nullptr, "Help shows its box again");
+    t.click(CANCEL);
+    check(t.wait_exit(10000) == 0, "CANCEL with the box open ends the program at once");
+}
+
+// Starts a delete run that asks before each deletion on a fresh tree of two
+// roots with two names each; returns its first question.
+HWND first_question(Twinex& t, const std::string& base)
+{
     remove_tree(base);
     make_file(base + "\\t1\\x.txt", "x1");
     make_file(base + "\\t1\\y.txt", "y1");
+    Sleep(50);
     make_file(base + "\\t2\\x.txt", "x2");
     make_file(base + "\\t2\\y.txt", "y2");
-
-    Twinex t(exe);
     browse_to(t, base);
     choose_for_scan(t, "t1", {base + "\\t1"});
     choose_for_scan(t, "t2", {base + "\\t1", base + "\\t2"});
     choose_for_output(t, "t1", base + "\\t1");
     set_tick(t, DEL, true);
     set_tick(t, SAVE, false);
+    // The window moved so that ABORT and QUIT sit at the middle of the
+    // screen, where a box placed by the system alone would cover them.
+    POINT buttons = {655, 494};
+    ClientToScreen(t.main(), &buttons);
+    RECT at;
+    GetWindowRect(t.main(), &at);
+    SetWindowPos(t.main(), nullptr, at.left + GetSystemMetrics(SM_CXSCREEN) / 2 - buttons.x,
+                 at.top + GetSystemMetrics(SM_CYSCREEN) / 2 - buttons.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     t.click(SCAN);
     t.expect_box("DELETING OLD MODIFIED without Saving\nARE YOU SURE?\n", IDOK);
-
     HWND question = t.wait_box(30000);
     check(question != nullptr && GetDlgItem(question, IDCANCEL) != nullptr, "the scan asks before a deletion");
-    t.click(QUIT);
-    Sleep(1000);
-    check(t.running(), "QUIT waits while the scan thread asks");
-    Twinex::answer(question, IDCANCEL);
-    for (int i = 0; i < 20 && t.running(); i++) {   // any further question: keep the file
-        HWND more = t.wait_box(500);
-        if (more)
-            Twinex::answer(more, IDCANCEL);
+    return question;
+}
+
+int files_left(const std::string& base)
+{
+    int n = 0;
+    for (const char* f : {"\\t1\\x.txt", "\\t1\\y.txt", "\\t2\\x.txt", "\\t2\\y.txt"})
+        n += exists(base + f) ? 1 : 0;
+    return n;
+}
+
+bool overlaps(HWND a, HWND b)
+{
+    RECT ra, rb, both;
+    GetWindowRect(a, &ra);
+    GetWindowRect(b, &rb);
+    return IntersectRect(&both, &ra, &rb) != FALSE;
+}
+
+// ABORT during a deletion question: the answer given then is carried out
+// and nothing after it is touched. QUIT during one: the program ends at
+// once, the file asked about and every other file untouched.
+void abort_or_quit_during_question()
+{
+    std::string base = work + "\\quit";
+    {
+        Twinex t(exe);
+        HWND question = first_question(t, base);
+        check(t.text(COLLECT_COUNT) == "4" && t.text(PROCESS_COUNT) == "2" && t.text(WRITTEN_COUNT) == "1",
+              "as the question opens the panel shows 4 files, 2 names, group 1 (" + t.text(COLLECT_COUNT) + ", " +
+                  t.text(PROCESS_COUNT) + ", " + t.text(WRITTEN_COUNT) + ")");
+        check(!overlaps(question, t.need(ABORT)) && !overlaps(question, t.need(QUIT)),
+              "the question leaves ABORT and QUIT free");
+        t.screenshot(screens + "\\question.bmp");
+        std::string text = Twinex::box_text(question);
+        std::string asked = text.substr(text.find('\n') + 1);
+        asked.erase(asked.find_last_not_of('\n') + 1);
+        t.click(ABORT);
+        Sleep(1000);
+        check(IsWindow(question) && t.control(ABORT), "ABORT leaves the question open for its answer");
+        Twinex::answer(question, IDOK);
+        check(t.wait_main(15000), "after the answer the scan stops and the main controls come back");
+        check(!exists(asked) && files_left(base) == 3, "the answer was carried out on " + asked + ", nothing else");
+        t.click(CANCEL);
+        check(t.wait_exit(15000) == 0, "the program ends");
     }
-    check(t.wait_exit(30000) == 0, "QUIT ends the program once the thread has stopped");
-    std::string text = read_file(base + "\\t1\\twinfiles000.txt");
-    check(!text.empty() && contains(text, "x.txt"), "the report was written and closed as far as it got");
-    check(exists(base + "\\t1\\x.txt") && exists(base + "\\t2\\x.txt") && exists(base + "\\t1\\y.txt") &&
-              exists(base + "\\t2\\y.txt"),
-          "no file was deleted");
+    {
+        Twinex t(exe);
+        HWND question = first_question(t, base);
+        t.click(QUIT);
+        check(t.wait_exit(10000) == 0, "QUIT during the question ends the program without an answer");
+        check(!IsWindow(question), "the question is gone");
+        check(files_left(base) == 4, "no file was deleted");
+        std::string text = read_file(base + "\\t1\\twinfiles000.txt");
+        check(contains(text, "THIS FILE:") && contains(text, "x.txt"), "the report was closed as far as it got");
+    }
 }
 
 void pattern_error_stalls()
@@ -326,6 +420,7 @@ void pattern_error_stalls()
     t.expect_box("LISTING TWINEX ONLY\nARE YOU SURE?\n", IDOK);
     HWND box = t.wait_box(30000);
     check(box != nullptr, "a box after the bad pattern");
+    check(t.text(COLLECT_COUNT) == "1", "behind it the panel counts the file whose match failed");
     std::string shown = Twinex::box_text(box);
     check(shown.compare(0, 15, "PATTERN ERROR: ") == 0, "it reads " + shown.substr(0, shown.find('\n')));
     Twinex::answer(box, IDOK);
@@ -384,7 +479,9 @@ int main(int argc, char** argv)
     else if (s == "abort")
         abort_and_close_box();
     else if (s == "quit")
-        quit_during_question();
+        abort_or_quit_during_question();
+    else if (s == "live")
+        live_while_a_box_is_open();
     else if (s == "stalled")
         pattern_error_stalls();
     else if (s == "fatal")

@@ -13,7 +13,7 @@ add_dependencies(twinex_window_driver twinex)
 
 # Screenshots are left in window_tests/screens.
 set(TWINEX_WINDOW_WORK ${CMAKE_BINARY_DIR}/window_tests)
-foreach(scenario first scan abort quit stalled fatal)
+foreach(scenario first live scan abort quit stalled fatal)
   add_test(NAME window_${scenario}
            COMMAND twinex_window_driver $<TARGET_FILE:twinex> ${TWINEX_WINDOW_WORK} ${scenario})
   set_tests_properties(window_${scenario} PROPERTIES TIMEOUT 240 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
