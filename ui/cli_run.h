@@ -24,6 +24,8 @@ struct CliOptions {
     bool quiet = false;              // no status line
     bool help = false;
     bool version = false;
+    ExtraOptions extra;              // --exclude, --same-content, --trash, --json
+    std::string restore;             // --restore SINKHOLE
 };
 
 // Reads the command line (argv[0] is the program). False on a usage error,
