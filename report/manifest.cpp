@@ -104,12 +104,13 @@ bool start_manifest(ScanState& st)
 
 bool record_copy(ScanState& st, const char* original, const std::string& savename, const FileTimes& t, char* msg)
 {
-    FileStatus copy;
+    // The copy was just found complete: as large as the original is now.
+    FileStatus orig;
     size_t skip = st.sinkholename.size() + 1;
-    bool ok = st.sys->stat(savename.c_str(), &copy) && savename.size() > skip;
+    bool ok = st.sys->stat(original, &orig) && savename.size() > skip;
     if (ok) {
         char fields[128];
-        std::snprintf(fields, sizeof fields, "\t%llu\t%lld\t%lld\t%lld\t", (unsigned long long)copy.size,
+        std::snprintf(fields, sizeof fields, "\t%llu\t%lld\t%lld\t%lld\t", (unsigned long long)orig.size,
                       (long long)t.creation, (long long)t.access, (long long)t.write);
         ok = write_line(st, escaped(savename.substr(skip)) + fields + escaped(original) + "\n");
     }

@@ -204,9 +204,18 @@ public:
         leave(c);
         return r;
     }
-    int rename_new(const char* from, const char* to) override { return pass(FaultOp::RenameNew, [&] { return inner_.rename_new(from, to); }); }
-    int remove_directory(const char* path) override { return pass(FaultOp::RemoveDirectory, [&] { return inner_.remove_directory(path); }); }
-    int recycle_file(const char* path) override { return pass(FaultOp::RecycleFile, [&] { return inner_.recycle_file(path); }); }
+    int rename_new(const char* from, const char* to) override
+    {
+        return pass(FaultOp::RenameNew, [&] { return inner_.rename_new(from, to); });
+    }
+    int remove_directory(const char* path) override
+    {
+        return pass(FaultOp::RemoveDirectory, [&] { return inner_.remove_directory(path); });
+    }
+    int recycle_file(const char* path) override
+    {
+        return pass(FaultOp::RecycleFile, [&] { return inner_.recycle_file(path); });
+    }
     uint32_t user_id() override { return inner_.user_id(); }
 
     // --- everything else passes straight through -------------------------
