@@ -169,6 +169,31 @@ void account(Step s, const ManifestEntry& e, const std::string& sinkhole, const 
     ++r->problems;
 }
 
+// Every line of the open manifest `h`, which is closed at the end.
+void restore_lines(Platform& sys, const std::string& sinkhole, const std::string& manifest, FileHandle h,
+                   const RestoreNote& note, RestoreResult* r)
+{
+    LineReader in(sys, h);
+    std::string line;
+    long number = 0;
+    while (in.next(&line)) {
+        ManifestEntry e;
+        std::string why;
+        if (++number == 1 && line == manifest_first_line)
+            continue;
+        if (number == 1 || !parse_manifest_line(line, &e) || !inside(e.copy)) {
+            note("BAD LINE " + std::to_string(number) + " IN THE MANIFEST", manifest);
+            ++r->problems;
+            continue;
+        }
+        account(restore_one(sys, sinkhole, e, &why), e, sinkhole, why, note, r);
+    }
+    if (in.err()) {
+        note("CAN'T READ THE MANIFEST (" + error_text(in.err()) + ")", manifest);
+        ++r->problems;
+    }
+}
+
 }  // namespace
 
 RestoreResult restore_sinkhole(Platform& sys, const std::string& given, const RestoreNote& note)
@@ -188,28 +213,14 @@ RestoreResult restore_sinkhole(Platform& sys, const std::string& given, const Re
         }
         return r;
     }
-    LineReader in(sys, h);
-    std::string line;
-    long number = 0;
-    while (in.next(&line)) {
-        ManifestEntry e;
-        std::string why;
-        if (++number == 1 && line == manifest_first_line)
-            continue;
-        if (number == 1 || !parse_manifest_line(line, &e) || !inside(e.copy)) {
-            note("BAD LINE " + std::to_string(number) + " IN THE MANIFEST", manifest);
-            ++r.problems;
-            continue;
-        }
-        account(restore_one(sys, sinkhole, e, &why), e, sinkhole, why, note, &r);
-    }
-    if (in.err()) {
-        note("CAN'T READ THE MANIFEST (" + error_text(in.err()) + ")", manifest);
-        ++r.problems;
-    }
+    restore_lines(sys, sinkhole, manifest, h, note, &r);   // the manifest is closed after it
     if (r.problems == 0) {
         remove_empty_groups(sys, sinkhole);
-        sys.delete_file(manifest.c_str());
+        int gone = sys.delete_file(manifest.c_str());
+        if (gone) {
+            note("EVERYTHING IS BACK, BUT THE MANIFEST STAYS (" + error_text(gone) + ")", manifest);
+            ++r.problems;
+        }
     }
     return r;
 }
