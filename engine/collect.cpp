@@ -17,6 +17,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/exclude.h"
 #include "engine/name_index.h"
 #include "engine/scan.h"
 #include "match/match.h"
@@ -332,7 +333,7 @@ void step(Walk& w)
         leave_directory(w);
         return;
     }
-    if (is_dot_entry(name))
+    if (is_dot_entry(name) || is_excluded(w.st, name))
         return;
     size_t pos = top.pos;
     size_t len = strlen(name);

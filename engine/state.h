@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/extras.h"
 #include "lists/lists.h"
 #include "platform/platform.h"
 #include "ui/feedback.h"
@@ -102,6 +103,8 @@ struct ScanState {
     void (*index_free)(NameIndex*) = nullptr;  // set by whoever makes `index`; cleanup calls it
     bool fatal = false;           // quit_error was called
     FILE* report = nullptr;       // the report being written (owned by the scan thread)
+
+    ExtraOptions extra;           // the console program's further choices
 };
 
 // Reads WINDIR, SYSTEMROOT and PROGRAMFILES into their strings.

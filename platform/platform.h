@@ -94,6 +94,19 @@ public:
     virtual bool get_file_times(FileHandle h, FileTimes* t) = 0;
     virtual bool set_file_times(FileHandle h, const FileTimes& t) = 0;
     virtual void close_handle(FileHandle h) = 0;
+    // Opens an existing regular file to read its bytes (closed with close_handle).
+    virtual FileHandle open_for_reading(const char* path, int* err) = 0;
+    // Reads up to `want` bytes into `buf`; *got is 0 at the end of the file.
+    virtual int read_bytes(FileHandle h, char* buf, uint32_t want, uint32_t* got) = 0;
+    // Renames a file within its volume; fails with EEXIST when `to` is
+    // taken, so nothing existing is ever replaced.
+    virtual int rename_new(const char* from, const char* to) = 0;
+    virtual int remove_directory(const char* path) = 0;   // an empty one only
+    // Hands a file to a trash kept by the system's shell (the Recycle Bin):
+    // 0 or an error number; ENOSYS where there is none, and the desktop
+    // trash in the file system is to be used instead.
+    virtual int recycle_file(const char* path) = 0;
+    virtual uint32_t user_id() = 0;   // the numeric user id (0 where there is none)
 
     // --- environment, clock ---------------------------------------------
     // The value of an environment variable, its name matched without regard
@@ -131,6 +144,10 @@ std::string error_text(int err);
 
 // `ctime` form of a time in local time: "Tue Jun 14 14:05:09 2005" (24 chars).
 std::string ctime_text(int64_t unix_seconds);
+
+// ISO 8601 form "2005-06-14T14:05:09", in UTC with a trailing "Z", or in
+// local time without a zone; empty when the time cannot be converted.
+std::string iso_time_text(int64_t unix_seconds, bool utc);
 
 // The path separator of this system: '\\' on Windows, '/' elsewhere; and
 // whether its paths ignore letter case (C:\Data and C:\DATA are one

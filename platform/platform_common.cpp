@@ -31,7 +31,30 @@ bool local_time(int64_t unix_seconds, std::tm* out)
 #endif
 }
 
+bool utc_time(int64_t unix_seconds, std::tm* out)
+{
+    std::time_t t = static_cast<std::time_t>(unix_seconds);
+    if (static_cast<int64_t>(t) != unix_seconds)
+        return false;
+#ifdef _WIN32
+    return gmtime_s(out, &t) == 0;
+#else
+    return gmtime_r(&t, out) != nullptr;
+#endif
+}
+
 }  // namespace
+
+std::string iso_time_text(int64_t unix_seconds, bool utc)
+{
+    std::tm tm{};
+    if (!(utc ? utc_time(unix_seconds, &tm) : local_time(unix_seconds, &tm)))
+        return std::string();
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d%s", tm.tm_year + 1900, tm.tm_mon + 1,
+                  tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, utc ? "Z" : "");
+    return buf;
+}
 
 int64_t ticks_to_unix(int64_t ticks)
 {

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
@@ -477,6 +478,56 @@ public:
         if (h)
             close(handle_fd(h));
     }
+
+    FileHandle open_for_reading(const char* path, int* err) override
+    {
+        int fd = -1;
+        mode_t mode = 0;
+        *err = open_source(path, &fd, &mode);
+        return *err ? nullptr : fd_handle(fd);
+    }
+
+    int read_bytes(FileHandle h, char* buf, uint32_t want, uint32_t* got) override
+    {
+        *got = 0;
+        if (!h)
+            return EBADF;
+        for (;;) {
+            ssize_t r = read(handle_fd(h), buf, want);
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r < 0)
+                return errno;
+            *got = static_cast<uint32_t>(r);
+            return 0;
+        }
+    }
+
+    // Where the file system cannot refuse a taken name by itself, a second
+    // link is made (which fails on a taken name) and the old one dropped.
+    int rename_new(const char* from, const char* to) override
+    {
+#ifdef RENAME_NOREPLACE
+        if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+            return 0;
+        if (errno != EINVAL && errno != ENOSYS)
+            return errno;
+#endif
+        if (link(from, to) != 0)
+            return errno;
+        if (unlink(from) != 0) {
+            int err = errno;
+            unlink(to);
+            return err;
+        }
+        return 0;
+    }
+
+    int remove_directory(const char* path) override { return rmdir(path) == 0 ? 0 : errno; }
+
+    int recycle_file(const char*) override { return ENOSYS; }
+
+    uint32_t user_id() override { return static_cast<uint32_t>(getuid()); }
 
     // An exact match wins over one that differs only in letter case (Linux
     // may hold both PATH and Path); otherwise the first match in the block.

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 
 namespace {
 
@@ -63,6 +64,18 @@ int errno_from(DWORD code)
 }
 
 int last_errno() { return errno_from(GetLastError()); }
+
+// True when the drive of the full path `full` keeps a Recycle Bin.
+bool has_recycle_bin(const char* full)
+{
+    char root[MAX_PATH + 1];
+    if (!GetVolumePathNameA(full, root, sizeof root))
+        return false;
+    SHQUERYRBINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    return SHQueryRecycleBinA(root, &info) == S_OK;
+}
 
 // ---------------------------------------------------------------- times
 
@@ -323,6 +336,63 @@ public:
         if (h)
             CloseHandle(static_cast<HANDLE>(h));
     }
+
+    FileHandle open_for_reading(const char* path, int* err) override
+    {
+        HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            *err = last_errno();
+            return nullptr;
+        }
+        *err = 0;
+        return h;
+    }
+
+    int read_bytes(FileHandle h, char* buf, uint32_t want, uint32_t* got) override
+    {
+        DWORD n = 0;
+        *got = 0;
+        if (!h || !ReadFile(static_cast<HANDLE>(h), buf, want, &n, nullptr))
+            return h ? last_errno() : EBADF;
+        *got = n;
+        return 0;
+    }
+
+    int rename_new(const char* from, const char* to) override
+    {
+        return MoveFileExA(from, to, 0) ? 0 : last_errno();
+    }
+
+    int remove_directory(const char* path) override { return RemoveDirectoryA(path) ? 0 : last_errno(); }
+
+    // The shell's delete with undo allowed and no dialog of any kind. A drive
+    // without a Recycle Bin would have the shell remove the file outright:
+    // such a file is refused instead.
+    int recycle_file(const char* path) override
+    {
+        char full[MAX_PATH + 2];
+        DWORD n = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+        if (n == 0 || n >= MAX_PATH)
+            return ENAMETOOLONG;
+        full[n] = 0;
+        full[n + 1] = 0;   // the list of names ends in two zeros
+        if (!has_recycle_bin(full))
+            return ENOTSUP;
+        SHFILEOPSTRUCTA op;
+        std::memset(&op, 0, sizeof op);
+        op.wFunc = FO_DELETE;
+        op.pFrom = full;
+        op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+        int r = SHFileOperationA(&op);
+        if (r != 0)
+            return r == ERROR_FILE_NOT_FOUND || r == 0x7C ? ENOENT : EACCES;
+        if (op.fAnyOperationsAborted)
+            return ECANCELED;
+        return GetFileAttributesA(full) == INVALID_FILE_ATTRIBUTES ? 0 : EACCES;
+    }
+
+    uint32_t user_id() override { return 0; }
 
     // The system matches environment names without regard to letter case.
     std::string get_env(const char* name) override

@@ -9,7 +9,10 @@
 #include <cstring>
 
 #include "engine/scan.h"
+#include "report/content.h"
+#include "report/manifest.h"
 #include "report/tfile.h"
+#include "report/trash.h"
 
 namespace {
 
@@ -176,7 +179,7 @@ bool make_sinkhole(ScanState& st, ActionRun& run, const char* basename)
     }
     snprintf(run.sinkhole, PATH_BUF, "%s%c", st.sinkholename.c_str(), PATH_SEP);
     run.s = run.sinkhole + strlen(run.sinkhole);
-    return true;
+    return start_manifest(st);
 }
 
 bool make_groupdir(ScanState& st, ActionRun& run, const char* group)
@@ -224,6 +227,8 @@ Outcome act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int match
         run.why = why;
         return Outcome::Refused;
     }
+    if (run.del && st.extra.same_content && !same_content_as_kept(st, run, fnode))
+        return Outcome::Refused;
     if (st.request_flag && !user_agrees(st, fnode))
         return Outcome::Kept;
     if (run.saving) {
@@ -238,9 +243,11 @@ Outcome act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int match
         run.why = "FILE CHANGED SINCE SCAN";
         return Outcome::Refused;
     }
-    int err = st.sys->delete_file(fnode->pathname);
+    int err = run.del && st.extra.trash ? trash_file(*st.sys, fnode->pathname, &run.why)
+                                        : st.sys->delete_file(fnode->pathname);
     if (err) {
-        run.why = error_text(err);
+        if (run.why.empty())
+            run.why = error_text(err);
         return Outcome::NotDeleted;
     }
     ++st.numdeleted;
@@ -267,7 +274,8 @@ int move2sinkhole(ScanState& st, const Fnode* fnode, char* sinkhole, char* f, ch
             remove_copy(st, savename);
         return 0;
     }
-    if (!write_times(st, path, savename, t, msg) || !copy_is_complete(st, path, savename, t, msg)) {
+    if (!write_times(st, path, savename, t, msg) || !copy_is_complete(st, path, savename, t, msg) ||
+        !record_copy(st, path, savename, t, msg)) {
         remove_copy(st, savename);
         return 0;
     }

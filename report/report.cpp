@@ -11,6 +11,8 @@
 
 #include "engine/scan.h"
 #include "report/actions.h"
+#include "report/json.h"
+#include "report/manifest.h"
 #include "report/tfile.h"
 
 namespace {
@@ -26,10 +28,11 @@ struct Writer {
     FILE* fp;
     const char* nl;
     ActionRun run;
+    JsonOut json;
     long groups = 0;
     int err = 0;   // the first write that failed; nothing is written after it
 
-    Writer(ScanState& s, FILE* f) : st(s), fp(f), nl(s.r_flag ? "\r\n" : "\n") {}
+    Writer(ScanState& s, FILE* f) : st(s), fp(f), nl(s.r_flag ? "\r\n" : "\n"), json(s) {}
 };
 
 bool is_control(unsigned char c)
@@ -191,6 +194,16 @@ void write_roots(Writer& w)
         end_line(w);
 }
 
+// The exclusions, each on a line of its own; nothing when there are none.
+void write_exclusions(Writer& w)
+{
+    const char* label = "EXCLUDED:       ";
+    for (const std::string& p : w.st.extra.excludes) {
+        label_line(w, label, p.c_str());
+        label = "                ";
+    }
+}
+
 void write_header(Writer& w, int64_t now)
 {
     ScanState& st = w.st;
@@ -203,6 +216,7 @@ void write_header(Writer& w, int64_t now)
         label_line(w, "PATTERN:        ", st.pattern);
         number_line(w, "MATCHING TOTAL: ", st.numpats);
     }
+    write_exclusions(w);
     number_line(w, "NUMBER FOUND:   ", st.numdups);
     put(w, st.i_flag ? "CASE INSENSITIVE SEARCH" : "CASE SENSITIVE SEARCH");
     if (w.run.del)
@@ -221,7 +235,9 @@ std::string outcome_text(const Writer& w, Outcome o)
 {
     switch (o) {
     case Outcome::Done:
-        return w.run.move ? "<< FILE MOVED >>" : "<< FILE DELETED >>";
+        if (w.run.move)
+            return "<< FILE MOVED >>";
+        return w.st.extra.trash ? "<< FILE MOVED TO TRASH >>" : "<< FILE DELETED >>";
     case Outcome::NotDeleted:
         return "<< NOT DELETED - " + w.run.why + " >>";
     case Outcome::Refused:
@@ -311,6 +327,7 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
         *stop = true;
         return nullptr;
     }
+    w.json.group(first->fname);
     begin_group(st, w.run, first);
     bool acting = w.run.move || w.run.del;
     int matches = w.run.move ? 1 : 0;
@@ -321,7 +338,7 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
             return nullptr;
         }
         FileStatus fs;
-        bool known = st.t_flag && st.sys->stat(f->pathname, &fs);
+        bool known = (st.t_flag || w.json.on()) && st.sys->stat(f->pathname, &fs);
         Fnode* next = as_file(f->node.next);
         if (acting && !flushed(w)) {
             *stop = true;
@@ -330,6 +347,7 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
         Outcome o = acting ? act_on_file(st, w.run, f, matches) : Outcome::Kept;
         write_file(w, f, o, known, fs);
         count_outcome(w, o, matches);
+        w.json.file(w.run, f, o, known, fs);
         f = next;
     }
     end_line(w);
@@ -413,13 +431,17 @@ void output_names(ScanState& st)
         return;
     Writer w(st, fp);
     begin_run(st, w.run);
+    if (!w.json.open())
+        return;
     if (w.run.saving && !make_sinkhole(st, w.run, basename.c_str()))
         return;
     st.ui->set_field(PF_WRITE_LABEL, "WRITING:");
     st.ui->set_field(PF_WRITE_FILE, st.filename.c_str());
     write_header(w, now);
+    w.json.header(w.run, now);
     bool finished = write_groups(w);
     show_written(w);
+    close_manifest(st);
     if (!finished) {
         if (!st.fatal)   // aborted: closed as far as written
             end_report(w);
@@ -427,6 +449,7 @@ void output_names(ScanState& st)
     }
     if (w.run.move || w.run.del)
         write_closing(w);
+    w.json.finish(w.run);
     if (end_report(w))
         st.ui->set_field(PF_FINISHED, "<< FINISHED >>");
 }

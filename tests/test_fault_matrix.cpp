@@ -547,3 +547,99 @@ TEST(IdentityUnknown, TheKeptFileIsNeverRemovedThroughAnotherPath)
 }
 
 }  // namespace
+
+namespace {
+
+// The delete step with --same-content and with --trash: each call that step
+// makes, failed in turn, leaves the one file it worked for in place with the
+// reason in the report; the other older copy goes as usual, and the kept
+// file is never touched.
+enum class Extra { SameContent, Trash };
+
+class ExtraDeleteStepFails : public ::testing::TestWithParam<std::tuple<Extra, FaultOp, int>> {};
+
+struct ExtraScenario {
+    TestTree t;
+    std::string data = "XDG_DATA_HOME=" + t.path("data");
+    ScanRun run{t};
+
+    explicit ExtraScenario(Extra extra)
+    {
+        putenv(&data[0]);
+        t.file("a/x.txt", "same bytes", 1000);
+        t.file("b/x.txt", "same bytes", 3000);
+        t.file("c/x.txt", "same bytes", 2000);
+        run.del(false, false);
+        run.st.extra.same_content = extra == Extra::SameContent;
+        run.st.extra.trash = extra == Extra::Trash;
+        for (const char* r : {"a", "b", "c"})
+            run.root(r);
+    }
+    ~ExtraScenario()
+    {
+        static char unset[] = "XDG_DATA_HOME=";
+        putenv(unset);
+    }
+};
+
+TEST_P(ExtraDeleteStepFails, OnlyItsFileStaysWithTheReason)
+{
+    Extra extra = std::get<0>(GetParam());
+    FaultOp op = std::get<1>(GetParam());
+    int err = std::get<2>(GetParam());
+    if (extra == Extra::Trash && PATH_SEP == '\\')
+        GTEST_SKIP() << "the Recycle Bin is the shell's";
+    int calls = 0;
+    {
+        ExtraScenario dry(extra);
+        dry.run.scan();
+        ASSERT_EQ(dry.run.st.numdeleted, 2) << dry.run.report();
+        calls = dry.run.fp.calls(op);
+    }
+    int first = op == FaultOp::CreateNewFile ? 2 : 1;   // the report is the first new file
+    ASSERT_GE(calls, first) << "no such call in this run";
+    for (int n = first; n <= calls; ++n) {
+        SCOPED_TRACE("call " + std::to_string(n));
+        ExtraScenario s(extra);
+        s.run.fp.fail(op, n, err);
+        s.run.scan();
+        std::string report = s.run.report();
+        EXPECT_EQ(s.run.fb.field(PF_FINISHED), "<< FINISHED >>");
+        EXPECT_EQ(s.t.read("b/x.txt"), "same bytes");
+        ASSERT_NE(s.t.exists("a/x.txt"), s.t.exists("c/x.txt")) << report;
+        std::string stays = s.t.exists("a/x.txt") ? "a/x.txt" : "c/x.txt";
+        EXPECT_EQ(s.t.read(stays), "same bytes");
+        EXPECT_TRUE(report.find(error_text(err) + " >>" + s.t.path(stays) + "\n") != std::string::npos) << report;
+        EXPECT_EQ(s.run.st.numdeleted, 1);
+        if (extra == Extra::Trash) {
+            EXPECT_EQ(s.t.names("data/Trash/files").size(), 1u);
+            EXPECT_EQ(s.t.names("data/Trash/info").size(), 1u) << "an info file without its file";
+        }
+        if (::testing::Test::HasFailure())
+            return;
+    }
+}
+
+std::string extra_name(const ::testing::TestParamInfo<std::tuple<Extra, FaultOp, int>>& info)
+{
+    static const std::map<FaultOp, const char*> ops = {
+        {FaultOp::OpenForReading, "Open"}, {FaultOp::ReadBytes, "Read"}, {FaultOp::DeleteFile, "Delete"},
+        {FaultOp::CreateDirectory, "MakeTrash"}, {FaultOp::CreateNewFile, "Info"}, {FaultOp::RenameNew, "Rename"}};
+    return std::string(std::get<0>(info.param) == Extra::SameContent ? "SameContent" : "Trash") +
+           ops.at(std::get<1>(info.param)) + error_name(std::get<2>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(SameContent, ExtraDeleteStepFails,
+                         ::testing::Combine(::testing::Values(Extra::SameContent),
+                                            ::testing::Values(FaultOp::OpenForReading, FaultOp::ReadBytes,
+                                                              FaultOp::DeleteFile),
+                                            ::testing::ValuesIn(ERRORS)),
+                         extra_name);
+INSTANTIATE_TEST_SUITE_P(Trash, ExtraDeleteStepFails,
+                         ::testing::Combine(::testing::Values(Extra::Trash),
+                                            ::testing::Values(FaultOp::CreateDirectory, FaultOp::CreateNewFile,
+                                                              FaultOp::RenameNew),
+                                            ::testing::ValuesIn(ERRORS)),
+                         extra_name);
+
+}  // namespace

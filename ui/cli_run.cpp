@@ -14,6 +14,7 @@
 #include "match/match.h"
 #include "report/tfile.h"
 #include "ui/cli_summary.h"
+#include "report/restore.h"
 #include "ui/console_feedback.h"
 #include "ui/roots.h"
 
@@ -31,6 +32,13 @@ const char* const cli_usage_text =
     "      --delete          delete all but the newest file of each name\n"
     "      --ask             with --delete: ask before each deletion\n"
     "      --save            with --delete: save deleted files in the sinkhole\n"
+    "  -x, --exclude PAT     leave out directories and files whose name matches PAT\n"
+    "                        (repeatable; the pattern language and case rule of -p)\n"
+    "      --same-content    with --delete: delete a copy only when its bytes equal\n"
+    "                        the kept file's; others are marked CONTENT DIFFERS\n"
+    "      --trash           with --delete: move the files to the trash instead\n"
+    "      --json FILE       also write the groups as JSON to the new FILE\n"
+    "      --restore SINKHOLE  put every copy of a sinkhole back at its place\n"
     "  -L, --follow-links    walk into symbolic links met below the roots\n"
     "  -y, --yes             --move or --delete without the question first (needed\n"
     "                        when standard input is not a terminal)\n"
@@ -62,7 +70,8 @@ namespace {
 
 enum OptionId {
     OPT_OUTPUT, OPT_PATTERN, OPT_CRLF, OPT_CASE, OPT_NODATES, OPT_MOVE, OPT_DELETE,
-    OPT_ASK, OPT_SAVE, OPT_YES, OPT_QUIET, OPT_HELP, OPT_VERSION, OPT_FOLLOW
+    OPT_ASK, OPT_SAVE, OPT_YES, OPT_QUIET, OPT_HELP, OPT_VERSION, OPT_FOLLOW,
+    OPT_EXCLUDE, OPT_SAME_CONTENT, OPT_TRASH, OPT_JSON, OPT_RESTORE
 };
 
 struct OptionDef {
@@ -87,6 +96,11 @@ const OptionDef option_defs[] = {
     {"quiet", 'q', false, OPT_QUIET},
     {"help", 'h', false, OPT_HELP},
     {"version", 0, false, OPT_VERSION},
+    {"exclude", 'x', true, OPT_EXCLUDE},
+    {"same-content", 0, false, OPT_SAME_CONTENT},
+    {"trash", 0, false, OPT_TRASH},
+    {"json", 0, true, OPT_JSON},
+    {"restore", 0, true, OPT_RESTORE},
 };
 
 const OptionDef* find_long(const std::string& name)
@@ -103,6 +117,32 @@ const OptionDef* find_short(char c)
         if (s.short_name && s.short_name == c)
             return &s;
     return nullptr;
+}
+
+// The options beyond the window's choices.
+bool apply_extra_option(CliOptions* o, OptionId id, const std::string& value, std::string* error)
+{
+    uint32_t code = 0;
+    switch (id) {
+    case OPT_EXCLUDE:
+        if (value.empty() || pattern_error(value.c_str(), &code)) {
+            *error = "--exclude " + visible_text(value) + ": PATTERN ERROR: " +
+                     (value.empty() ? "empty pattern" : pattern_errTXT[code < 11 ? code : 10]);
+            return false;
+        }
+        o->extra.excludes.push_back(value);
+        break;
+    case OPT_SAME_CONTENT: o->extra.same_content = true; break;
+    case OPT_TRASH: o->extra.trash = true; break;
+    case OPT_JSON: o->extra.json_path = value; break;
+    case OPT_RESTORE: o->restore = value; break;
+    default: break;
+    }
+    if ((id == OPT_JSON || id == OPT_RESTORE) && value.empty()) {
+        *error = id == OPT_JSON ? "--json needs a file" : "--restore needs a sinkhole";
+        return false;
+    }
+    return true;
 }
 
 bool apply_option(CliOptions* o, OptionId id, const std::string& value, std::string* error)
@@ -129,6 +169,7 @@ bool apply_option(CliOptions* o, OptionId id, const std::string& value, std::str
     case OPT_HELP: o->help = true; break;
     case OPT_VERSION: o->version = true; break;
     case OPT_FOLLOW: o->follow_links = true; break;
+    default: return apply_extra_option(o, id, value, error);
     }
     return true;
 }
@@ -476,12 +517,62 @@ int check_run(ScanState& st, CliOptions& o, const CliStreams& io)
     return ok ? CLI_DONE : CLI_USAGE;
 }
 
+// The console's further options need a delete run, or a JSON file that does
+// not exist yet; false after the message.
+bool check_extras(CliOptions& o, Platform& sys, FILE* err)
+{
+    const ExtraOptions& x = o.extra;
+    if ((x.same_content || x.trash) && (!o.choices.del || o.choices.move)) {
+        std::fprintf(err, "twinex: %s only goes with --delete\n%s", x.trash ? "--trash" : "--same-content",
+                     cli_short_usage);
+        return false;
+    }
+    if (x.json_path.empty())
+        return true;
+    std::string path = root_form(x.json_path.c_str());
+    FileStatus fs;
+    if (path.empty() || sys.stat(path.c_str(), &fs)) {
+        std::fprintf(err, "twinex: %s - FILE EXISTS, NOT REPLACED\n", visible_text(x.json_path).c_str());
+        return false;
+    }
+    o.extra.json_path = path;
+    return true;
+}
+
+// --restore SINKHOLE: every copy back at its place; 1 when any stays.
+int run_restore(const CliOptions& o, Platform& sys, const CliStreams& io)
+{
+    std::string sinkhole = root_form(o.restore.c_str());
+    FileStatus fs;
+    if (!o.roots.empty() || o.choices.move || o.choices.del) {
+        std::fprintf(io.err, "twinex: --restore takes no roots and no action\n%s", cli_short_usage);
+        return CLI_USAGE;
+    }
+    if (sinkhole.empty() || !sys.stat(sinkhole.c_str(), &fs) || !fs.is_directory) {
+        std::fprintf(io.err, "twinex: %s - NOT A DIRECTORY\n", visible_text(o.restore).c_str());
+        return CLI_USAGE;
+    }
+    RestoreResult r = restore_sinkhole(sys, sinkhole, [&](const std::string& what, const std::string& path) {
+        std::fprintf(io.err, "twinex: %s: %s\n", what.c_str(), visible_text(path).c_str());
+    });
+    if (r.no_manifest)
+        std::fprintf(io.err, "twinex: NOTHING TO RESTORE - no manifest beside %s\n", visible_text(sinkhole).c_str());
+    else
+        std::fprintf(io.err, "twinex: %ld FILES RESTORED, %ld LEFT IN THE SINKHOLE\n", r.restored, r.problems);
+    return r.problems ? CLI_STOPPED : CLI_DONE;
+}
+
 int run_parsed(CliOptions& o, Platform& sys, const CliStreams& io)
 {
+    if (!o.restore.empty())
+        return run_restore(o, sys, io);
+    if (!check_extras(o, sys, io.err))
+        return CLI_USAGE;
     ConsoleFeedback fb(io.in, io.err, io.echo_answers);
     ScanMessages msgs(fb);
     ScanState st(sys, msgs);
     st.follow_links = o.follow_links;
+    st.extra = o.extra;
     read_protected_dirs(st);
     int status = check_run(st, o, io);
     if (status != CLI_DONE)

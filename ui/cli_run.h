@@ -25,6 +25,8 @@ struct CliOptions {
     bool follow_links = false;       // walk into symbolic links below the roots
     bool help = false;
     bool version = false;
+    ExtraOptions extra;              // --exclude, --same-content, --trash, --json
+    std::string restore;             // --restore SINKHOLE
 };
 
 // Reads the command line (argv[0] is the program). False on a usage error

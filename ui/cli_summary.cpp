@@ -35,7 +35,8 @@ std::string found_line(const ScanState& st)
 std::string action_line(const ScanState& st)
 {
     const ReportCounts& c = st.counts;
-    std::string line = std::to_string(c.done) + (st.m_flag ? " moved" : " deleted");
+    const char* done = st.m_flag ? " moved" : st.extra.trash ? " moved to the trash" : " deleted";
+    std::string line = std::to_string(c.done) + done;
     if (c.newest_kept)
         line += ", " + std::to_string(c.newest_kept) + " newest kept";
     if (c.answered_no)
@@ -62,6 +63,8 @@ std::string run_summary(const ScanState& st, double seconds)
     std::string out = "twinex: " + found_line(st) + "\n";
     if (st.m_flag || st.dom_flag == -1)
         out += "twinex: " + action_line(st) + "\n";
+    if (st.extra.same_content)
+        out += "twinex: " + std::to_string(st.extra.bytes_compared) + " bytes compared for --same-content\n";
     if (st.numunread)
         out += "twinex: " + count_of(st.numunread, "directory", "directories") + " could not be read\n";
     return out + "twinex: " + time_line(st, seconds) + "\n";

@@ -34,6 +34,11 @@ enum class FaultOp {
     WriteFile,      // write_file, flush_file and close_file of a file made
     FlushFile,      // by create_new_file; a failed close still closes it
     CloseFile,
+    OpenForReading,
+    ReadBytes,
+    RenameNew,
+    RemoveDirectory,
+    RecycleFile,
     Count
 };
 
@@ -205,6 +210,41 @@ public:
         return ok;
     }
     void close_handle(FileHandle h) override { inner_.close_handle(h); }
+    FileHandle open_for_reading(const char* path, int* err) override
+    {
+        Call c = enter(FaultOp::OpenForReading);
+        if (c.err) {
+            *err = c.err;
+            return nullptr;
+        }
+        FileHandle h = inner_.open_for_reading(path, err);
+        leave(c);
+        return h;
+    }
+    int read_bytes(FileHandle h, char* buf, uint32_t want, uint32_t* got) override
+    {
+        Call c = enter(FaultOp::ReadBytes);
+        if (c.err) {
+            *got = 0;
+            return c.err;
+        }
+        int r = inner_.read_bytes(h, buf, want, got);
+        leave(c);
+        return r;
+    }
+    int rename_new(const char* from, const char* to) override
+    {
+        return pass(FaultOp::RenameNew, [&] { return inner_.rename_new(from, to); });
+    }
+    int remove_directory(const char* path) override
+    {
+        return pass(FaultOp::RemoveDirectory, [&] { return inner_.remove_directory(path); });
+    }
+    int recycle_file(const char* path) override
+    {
+        return pass(FaultOp::RecycleFile, [&] { return inner_.recycle_file(path); });
+    }
+    uint32_t user_id() override { return inner_.user_id(); }
 
     // --- everything else passes straight through -------------------------
     std::string get_env(const char* name) override { return inner_.get_env(name); }
@@ -282,6 +322,18 @@ private:
         if (c.err)
             errno = c.err;
         return c;
+    }
+
+    // An operation whose result is 0 or an error number.
+    template <class Fn>
+    int pass(FaultOp op, Fn fn)
+    {
+        Call c = enter(op);
+        if (c.err)
+            return c.err;
+        int r = fn();
+        leave(c);
+        return r;
     }
 
     void leave(const Call& c)

@@ -68,6 +68,20 @@ public:
     bool get_file_times(FileHandle, FileTimes*) override { return false; }
     bool set_file_times(FileHandle, const FileTimes&) override { return false; }
     void close_handle(FileHandle) override {}
+    FileHandle open_for_reading(const char*, int* err) override
+    {
+        if (err) *err = EACCES;
+        return nullptr;
+    }
+    int read_bytes(FileHandle, char*, uint32_t, uint32_t* got) override
+    {
+        *got = 0;
+        return EBADF;
+    }
+    int rename_new(const char*, const char*) override { return EACCES; }
+    int remove_directory(const char*) override { return EACCES; }
+    int recycle_file(const char*) override { return ENOSYS; }
+    uint32_t user_id() override { return 0; }
 
     std::string get_env(const char* name) override
     {

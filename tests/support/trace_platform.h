@@ -142,6 +142,46 @@ public:
         inner_.close_handle(h);
     }
 
+    FileHandle open_for_reading(const char* path, int* err) override
+    {
+        hook(FaultOp::OpenForReading, path);
+        FileHandle h = inner_.open_for_reading(path, err);
+        note(FaultOp::OpenForReading, path, "", h != nullptr);
+        if (h) {
+            MutexLock hold(lock_);
+            handles_[h] = path;
+        }
+        return h;
+    }
+    int read_bytes(FileHandle h, char* buf, uint32_t want, uint32_t* got) override
+    {
+        int r = inner_.read_bytes(h, buf, want, got);
+        note(FaultOp::ReadBytes, handle_path(h), "", r == 0);
+        return r;
+    }
+    int rename_new(const char* from, const char* to) override
+    {
+        hook(FaultOp::RenameNew, from);
+        int r = inner_.rename_new(from, to);
+        note(FaultOp::RenameNew, from, to, r == 0);
+        return r;
+    }
+    int remove_directory(const char* path) override
+    {
+        hook(FaultOp::RemoveDirectory, path);
+        int r = inner_.remove_directory(path);
+        note(FaultOp::RemoveDirectory, path, "", r == 0);
+        return r;
+    }
+    int recycle_file(const char* path) override
+    {
+        hook(FaultOp::RecycleFile, path);
+        int r = inner_.recycle_file(path);
+        note(FaultOp::RecycleFile, path, "", r == 0);
+        return r;
+    }
+    uint32_t user_id() override { return inner_.user_id(); }
+
     std::string get_env(const char* name) override { return inner_.get_env(name); }
     int64_t now() override { return inner_.now(); }
     ThreadHandle start_thread(ThreadProc proc, void* arg) override { return inner_.start_thread(proc, arg); }

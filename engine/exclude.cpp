@@ -1,0 +1,15 @@
+// Names left out of a scan: a directory whose name matches an exclusion is
+// not entered, a file whose name matches is neither counted nor collected.
+#include "engine/exclude.h"
+
+#include "match/match.h"
+
+bool is_excluded(const ScanState& st, const char* name)
+{
+    for (const std::string& p : st.extra.excludes) {
+        uint32_t p_error = 0;   // checked when the option was read
+        if (match(name, p.c_str(), st.i_flag, nullptr, &p_error))
+            return true;
+    }
+    return false;
+}
