@@ -126,10 +126,18 @@ bool first_visit(Walk& w, DirListing* dir)
 }
 
 // Opens the directory whose path is in dirname up to `pos` and makes it the
-// deepest level, unless this scan has walked it already.
+// deepest level, unless this scan has walked it already. A sub-directory is
+// opened from its parent's listing, so its path is not looked up again
+// from the root.
 void enter_directory(Walk& w, size_t pos)
 {
-    std::unique_ptr<DirListing> dir = w.st.sys->open_dir(w.dirname);
+    std::unique_ptr<DirListing> dir;
+    if (w.depth > 0) {
+        const Level& parent = w.levels[w.depth - 1];
+        dir = w.st.sys->open_dir_below(*parent.dir, w.dirname, parent.pos);
+    } else {
+        dir = w.st.sys->open_dir(w.dirname);
+    }
     if (!dir) {
         unreadable(w, pos, errno);
         return;
@@ -187,17 +195,43 @@ void keep_status(Fnode* f, const FileStatus* fs)
     f->id = fs ? fs->id : FileId();
 }
 
+// The deepest directory still open whose path begins `path`; null when the
+// walk has left every directory above it (a record of an earlier root).
+const Level* open_level_above(const Walk& w, const char* path)
+{
+    // dirname holds the path of the deepest level and of each one above it.
+    size_t same = 0;
+    size_t end = w.levels[w.depth - 1].pos;
+    while (same < end && path[same] == w.dirname[same])
+        ++same;
+    for (size_t d = w.depth; d > 0; --d) {
+        if (w.levels[d - 1].pos <= same)
+            return &w.levels[d - 1];
+    }
+    return nullptr;
+}
+
+// The status of a record met earlier, from the deepest directory it lies
+// in that is still open, else by its whole path.
+bool status_of_earlier(Walk& w, const Fnode* f, FileStatus* fs)
+{
+    if (const Level* above = open_level_above(w, f->pathname))
+        return w.st.sys->stat_below(*above->dir, f->pathname, above->pos, fs);
+    return w.st.sys->stat(f->pathname, fs);
+}
+
 // A record's status (time, size, identity) is read when it is first needed,
 // once: the newcomer's through the listing that still stands on it, a
-// group's first record's by its path. Files of names met only once are
-// never queried. False, after the warning, when it cannot be read.
+// group's first record's through the deepest directory above it still
+// open. Files of names met only once are never queried. False, after the
+// warning, when it cannot be read.
 bool learn_status(Walk& w, Fnode* f, bool newcomer)
 {
     if (f->time_known)
         return true;
     FileStatus fs;
     bool ok = newcomer ? w.levels[w.depth - 1].dir->entry_status(f->pathname, &fs)
-                       : w.st.sys->stat(f->pathname, &fs);
+                       : status_of_earlier(w, f, &fs);
     if (!ok) {
         tell(w.st, "WARNING: Can't get datestamp of file", f->pathname, nullptr);
         return false;

@@ -176,6 +176,8 @@ public:
         return id_of(s.st_dev, s.st_ino);
     }
 
+    int descriptor() const { return dirfd(dir_); }
+
 private:
     DIR* dir_;
     dirent* entry_ = nullptr;
@@ -352,6 +354,15 @@ bool same_name_nocase(const char* entry, const char* name, size_t len)
 
 // ---------------------------------------------------------------- platform
 
+// The descriptor to look `path` up from: that of the listing `dir` when this
+// layer made it and a name follows its part of the path; else -1 (a listing
+// wrapped by another layer, or the directory itself).
+int descriptor_of(DirListing& dir, const char* path, size_t dir_len)
+{
+    auto* own = dynamic_cast<PosixListing*>(&dir);
+    return own && path[dir_len] != 0 ? own->descriptor() : -1;
+}
+
 class PosixPlatform : public Platform {
 public:
     PosixPlatform() { raise_open_file_limit(); }
@@ -364,6 +375,34 @@ public:
         if (!d)
             return nullptr;
         return std::unique_ptr<DirListing>(new PosixListing(d));
+    }
+
+    // Looked up from the open directory's descriptor: only the names below
+    // it are walked, not the whole path from its start.
+    std::unique_ptr<DirListing> open_dir_below(DirListing& dir, const char* path, size_t dir_len) override
+    {
+        int at = descriptor_of(dir, path, dir_len);
+        if (at < 0)
+            return open_dir(path);
+        int fd = openat(at, path + dir_len, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return nullptr;
+        DIR* d = fdopendir(fd);
+        if (!d) {
+            int err = errno;
+            close(fd);
+            errno = err;
+            return nullptr;
+        }
+        return std::unique_ptr<DirListing>(new PosixListing(d));
+    }
+
+    bool stat_below(DirListing& dir, const char* path, size_t dir_len, FileStatus* st) override
+    {
+        int at = descriptor_of(dir, path, dir_len);
+        if (at < 0)
+            return stat(path, st);
+        return status_at(at, path + dir_len, 0, st);
     }
 
     FileId identity(const char* path) override
