@@ -240,12 +240,6 @@ bool learn_status(Walk& w, Fnode* f, bool newcomer)
     return true;
 }
 
-void free_record(Fnode* f)
-{
-    free(f->pathname);
-    free(f);
-}
-
 // Links a new record into flist. The group's first record is the newest
 // file of the name; of equal times the one met last leads. A newcomer that
 // is not newer goes directly after the first record. Times are compared at
@@ -264,13 +258,13 @@ void link_record(Walk& w, NameIndex::Slot* slot, uint32_t h, Fnode* f)
     }
     if (st.dom_flag) {
         if (!learn_status(w, f, true)) {
-            free_record(f);
+            free_fnode(f);
             return;
         }
         if (!learn_status(w, first, false)) {   // alone so far: the newcomer takes its place
             InsertNodeAfter(&f->node, &first->node);
             RemoveNode(&first->node);
-            free_record(first);
+            free_fnode(first);
             slot->first = f;
             return;
         }
@@ -286,18 +280,9 @@ void link_record(Walk& w, NameIndex::Slot* slot, uint32_t h, Fnode* f)
 // `fs`: the file's status when the walk has read it already, else null.
 Fnode* make_record(const char* path, size_t pos, const FileStatus* fs)
 {
-    Fnode* f = static_cast<Fnode*>(malloc(sizeof(Fnode)));
-    if (!f)
-        return nullptr;
-    f->pathname = makestring(path);
-    if (!f->pathname) {
-        free(f);
-        return nullptr;
-    }
-    f->node.next = f->node.prev = nullptr;
-    f->fname = f->pathname + pos;
-    f->num = 0;
-    keep_status(f, fs);
+    Fnode* f = new_fnode(path, pos);
+    if (f)
+        keep_status(f, fs);
     return f;
 }
 
@@ -321,16 +306,13 @@ void take_file(Walk& w, size_t pos, const FileStatus* fs)
     }
     Fnode* f = make_record(w.dirname, pos, fs);
     if (!f || !w.index->reserve_one()) {
-        if (f) {
-            free(f->pathname);
-            free(f);
-        }
+        if (f)
+            free_fnode(f);
         out_of_memory(w);
         return;
     }
     if (st.abort_flag) {   // the record is dropped, never half linked
-        free(f->pathname);
-        free(f);
+        free_fnode(f);
         w.stopped = true;
         return;
     }
