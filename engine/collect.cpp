@@ -126,10 +126,18 @@ bool first_visit(Walk& w, DirListing* dir)
 }
 
 // Opens the directory whose path is in dirname up to `pos` and makes it the
-// deepest level, unless this scan has walked it already.
+// deepest level, unless this scan has walked it already. A sub-directory is
+// opened from its parent's listing, so its path is not looked up again
+// from the root.
 void enter_directory(Walk& w, size_t pos)
 {
-    std::unique_ptr<DirListing> dir = w.st.sys->open_dir(w.dirname);
+    std::unique_ptr<DirListing> dir;
+    if (w.depth > 0) {
+        const Level& parent = w.levels[w.depth - 1];
+        dir = w.st.sys->open_dir_below(*parent.dir, w.dirname, parent.pos);
+    } else {
+        dir = w.st.sys->open_dir(w.dirname);
+    }
     if (!dir) {
         unreadable(w, pos, errno);
         return;
@@ -187,29 +195,49 @@ void keep_status(Fnode* f, const FileStatus* fs)
     f->id = fs ? fs->id : FileId();
 }
 
+// The deepest directory still open whose path begins `path`; null when the
+// walk has left every directory above it (a record of an earlier root).
+const Level* open_level_above(const Walk& w, const char* path)
+{
+    // dirname holds the path of the deepest level and of each one above it.
+    size_t same = 0;
+    size_t end = w.levels[w.depth - 1].pos;
+    while (same < end && path[same] == w.dirname[same])
+        ++same;
+    for (size_t d = w.depth; d > 0; --d) {
+        if (w.levels[d - 1].pos <= same)
+            return &w.levels[d - 1];
+    }
+    return nullptr;
+}
+
+// The status of a record met earlier, from the deepest directory it lies
+// in that is still open, else by its whole path.
+bool status_of_earlier(Walk& w, const Fnode* f, FileStatus* fs)
+{
+    if (const Level* above = open_level_above(w, f->pathname))
+        return w.st.sys->stat_below(*above->dir, f->pathname, above->pos, fs);
+    return w.st.sys->stat(f->pathname, fs);
+}
+
 // A record's status (time, size, identity) is read when it is first needed,
 // once: the newcomer's through the listing that still stands on it, a
-// group's first record's by its path. Files of names met only once are
-// never queried. False, after the warning, when it cannot be read.
+// group's first record's through the deepest directory above it still
+// open. Files of names met only once are never queried. False, after the
+// warning, when it cannot be read.
 bool learn_status(Walk& w, Fnode* f, bool newcomer)
 {
     if (f->time_known)
         return true;
     FileStatus fs;
     bool ok = newcomer ? w.levels[w.depth - 1].dir->entry_status(f->pathname, &fs)
-                       : w.st.sys->stat(f->pathname, &fs);
+                       : status_of_earlier(w, f, &fs);
     if (!ok) {
         tell(w.st, "WARNING: Can't get datestamp of file", f->pathname, nullptr);
         return false;
     }
     keep_status(f, &fs);
     return true;
-}
-
-void free_record(Fnode* f)
-{
-    free(f->pathname);
-    free(f);
 }
 
 // Links a new record into flist. The group's first record is the newest
@@ -230,13 +258,13 @@ void link_record(Walk& w, NameIndex::Slot* slot, uint32_t h, Fnode* f)
     }
     if (st.dom_flag) {
         if (!learn_status(w, f, true)) {
-            free_record(f);
+            free_fnode(f);
             return;
         }
         if (!learn_status(w, first, false)) {   // alone so far: the newcomer takes its place
             InsertNodeAfter(&f->node, &first->node);
             RemoveNode(&first->node);
-            free_record(first);
+            free_fnode(first);
             slot->first = f;
             return;
         }
@@ -252,18 +280,9 @@ void link_record(Walk& w, NameIndex::Slot* slot, uint32_t h, Fnode* f)
 // `fs`: the file's status when the walk has read it already, else null.
 Fnode* make_record(const char* path, size_t pos, const FileStatus* fs)
 {
-    Fnode* f = static_cast<Fnode*>(malloc(sizeof(Fnode)));
-    if (!f)
-        return nullptr;
-    f->pathname = makestring(path);
-    if (!f->pathname) {
-        free(f);
-        return nullptr;
-    }
-    f->node.next = f->node.prev = nullptr;
-    f->fname = f->pathname + pos;
-    f->num = 0;
-    keep_status(f, fs);
+    Fnode* f = new_fnode(path, pos);
+    if (f)
+        keep_status(f, fs);
     return f;
 }
 
@@ -287,16 +306,13 @@ void take_file(Walk& w, size_t pos, const FileStatus* fs)
     }
     Fnode* f = make_record(w.dirname, pos, fs);
     if (!f || !w.index->reserve_one()) {
-        if (f) {
-            free(f->pathname);
-            free(f);
-        }
+        if (f)
+            free_fnode(f);
         out_of_memory(w);
         return;
     }
     if (st.abort_flag) {   // the record is dropped, never half linked
-        free(f->pathname);
-        free(f);
+        free_fnode(f);
         w.stopped = true;
         return;
     }

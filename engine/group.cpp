@@ -63,8 +63,7 @@ void process_files(ScanState& st)
                 show_groups(st);
         } else {
             RemoveNode(&f->node);
-            free(f->pathname);
-            free(f);
+            free_fnode(f);
         }
         f = as_file(after);
     }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 const char* const windir_txt = "WINDIR";
 const char* const systemroot_txt = "SYSTEMROOT";
@@ -45,6 +46,24 @@ char* makestring(const char* str)
     return copy;
 }
 
+Fnode* new_fnode(const char* path, size_t name_pos)
+{
+    size_t len = strlen(path) + 1;
+    void* block = malloc(sizeof(Fnode) + len);
+    if (!block)
+        return nullptr;
+    Fnode* f = new (block) Fnode();
+    f->pathname = reinterpret_cast<char*>(f + 1);
+    memcpy(f->pathname, path, len);
+    f->fname = f->pathname + name_pos;
+    return f;
+}
+
+void free_fnode(Fnode* f)
+{
+    free(f);
+}
+
 // Unlinks and frees every file record; the successor is read before the
 // record goes.
 static void free_files(ListHeader* list)
@@ -54,8 +73,7 @@ static void free_files(ListHeader* list)
         Node* next = n->next;
         Fnode* f = reinterpret_cast<Fnode*>(n);
         RemoveNode(n);
-        free(f->pathname);
-        free(f);
+        free_fnode(f);
         n = next;
     }
 }
@@ -108,13 +126,18 @@ bool same_name(const char* a, const char* b, int i_flag)
 {
     if (!i_flag)
         return strcmp(a, b) == 0;
+    // Equal bytes need no folding: most names compared are copies of one
+    // another, byte for byte.
     const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
     const unsigned char* q = reinterpret_cast<const unsigned char*>(b);
-    while (*p && fold(*p) == fold(*q)) {
-        ++p;
-        ++q;
+    for (;; ++p, ++q) {
+        if (*p == *q) {
+            if (!*p)
+                return true;
+        } else if (fold(*p) != fold(*q)) {
+            return false;
+        }
     }
-    return fold(*p) == fold(*q);
 }
 
 int close_report(ScanState& st)

@@ -24,7 +24,7 @@ struct Dnode {
 // One collected file.
 struct Fnode {
     Node node;          // must stay first
-    char* pathname;     // owned: the full path
+    char* pathname;     // the full path, kept in the record's own block
     char* fname;        // points into pathname at the file's own name
     int32_t num;        // place in its group: 0 for the first member
     bool time_known;    // the status below (time, size, identity) was read while collecting
@@ -111,6 +111,11 @@ struct ScanState {
 void read_protected_dirs(ScanState& st);
 
 char* makestring(const char* str);
+// A file record holding a copy of `path`, whose own name starts at
+// `name_pos`; the rest zero. One block: free_fnode releases record and
+// path together. Null when memory is short.
+Fnode* new_fnode(const char* path, size_t name_pos);
+void free_fnode(Fnode* f);
 void cleanup(ScanState& st);
 int isfile(ScanState& st, const char* fname);
 int isdirectory(ScanState& st, const char* pathname);

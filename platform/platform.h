@@ -74,6 +74,19 @@ public:
     // Null when the directory cannot be opened, with errno set to the reason.
     virtual std::unique_ptr<DirListing> open_dir(const char* path) = 0;
     virtual FileId identity(const char* path) = 0;
+    // The same as open_dir(path) and stat(path) for a path below the
+    // directory `dir` has open, whose own path is the first `dir_len` bytes
+    // of `path`. Where the system can start from the open directory, the
+    // part of the path above it is not looked up again; by default (and for
+    // a listing the system did not make) the whole path is.
+    virtual std::unique_ptr<DirListing> open_dir_below(DirListing& /*dir*/, const char* path, size_t /*dir_len*/)
+    {
+        return open_dir(path);
+    }
+    virtual bool stat_below(DirListing& /*dir*/, const char* path, size_t /*dir_len*/, FileStatus* st)
+    {
+        return stat(path, st);
+    }
     // Error results are C runtime error numbers (errno values); 0 is success.
     virtual int create_directory(const char* path) = 0;
     // Creates a new file for writing ("wb"); fails with EEXIST when the name

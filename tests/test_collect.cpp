@@ -434,6 +434,8 @@ TEST(Collect, IndexedCollectionMatchesAPlainWalkOfTheList)
         for (int i_flag = 0; i_flag <= 1; ++i_flag) {
             for (int dom = 0; dom <= 1; ++dom) {
                 ScanRun run(t, (seed + unsigned(dom)) % 2 == 0);   // kinds told by the listing or not
+                if (i_flag == dom)   // the system's own listings, which open and query below themselves
+                    run.st.sys = &system_platform();
                 run.st.i_flag = i_flag;
                 run.st.dom_flag = static_cast<signed char>(dom);
                 for (const char* r : {"r0", "r1", "r2"})

@@ -112,6 +112,57 @@ TEST_F(PlatformTest, ListingOfAFileOrMissingDirectoryFails)
     EXPECT_FALSE(sys.open_dir(path("missing").c_str()));
 }
 
+// The walk opens sub-directories and reads statuses from a directory it
+// has open: what it gets must be what the whole path names.
+TEST_F(PlatformTest, PathsBelowAnOpenDirectoryMeanWhatTheWholePathMeans)
+{
+    fs::create_directories(path("a/b/c"));
+    write("a/b/c/f.txt", "fff");
+    write("a/x", "");
+    if (!ON_WINDOWS)
+        fs::create_directory_symlink("b", path("a/to_b"));
+    FaultPlatform wrapper(sys);   // a listing of another layer: the whole path is used
+    for (bool wrapped : {false, true}) {
+        SCOPED_TRACE(wrapped ? "listing of another layer" : "listing of the system");
+        std::string top = dir + PATH_SEP;
+        std::unique_ptr<DirListing> root = wrapped ? wrapper.open_dir(top.c_str()) : sys.open_dir(top.c_str());
+        ASSERT_TRUE(root);
+        std::string a = top + "a" + PATH_SEP;
+        std::unique_ptr<DirListing> below = sys.open_dir_below(*root, a.c_str(), top.size());
+        ASSERT_TRUE(below);
+        std::set<std::string> names;
+        while (const char* n = below->next())
+            names.insert(n);
+        EXPECT_EQ(names.count("b") + names.count("x"), 2u);
+
+        std::string f = a + "b" + PATH_SEP + "c" + PATH_SEP + "f.txt";
+        FileStatus st, whole;
+        ASSERT_TRUE(sys.stat_below(*root, f.c_str(), top.size(), &st));
+        ASSERT_TRUE(sys.stat(f.c_str(), &whole));
+        EXPECT_TRUE(st.is_file);
+        EXPECT_EQ(st.size, 3u);
+        EXPECT_EQ(st.times.write, whole.times.write);
+
+        std::string file = a + "x" + PATH_SEP, missing = a + "missing" + PATH_SEP;
+        EXPECT_FALSE(sys.open_dir_below(*root, file.c_str(), top.size()));
+        EXPECT_FALSE(sys.open_dir_below(*root, missing.c_str(), top.size()));
+        if (!ON_WINDOWS) {
+            EXPECT_EQ(errno, ENOENT);
+        }
+        EXPECT_FALSE(sys.stat_below(*root, (a + "missing").c_str(), top.size(), &st));
+
+        if (!ON_WINDOWS) {   // a link is followed, as open_dir and stat follow it
+            std::string link = a + "to_b" + PATH_SEP;
+            std::unique_ptr<DirListing> through = sys.open_dir_below(*root, link.c_str(), top.size());
+            ASSERT_TRUE(through);
+            names.clear();
+            while (const char* n = through->next())
+                names.insert(n);
+            EXPECT_EQ(names.count("c"), 1u);
+        }
+    }
+}
+
 TEST_F(PlatformTest, StatTellsFilesFromDirectoriesAndKeepsSizesPast4GB)
 {
     FileStatus st;

@@ -19,10 +19,8 @@ Dnode* new_root(const char* name)
 
 Fnode* new_file(const char* path)
 {
-    Fnode* f = static_cast<Fnode*>(calloc(1, sizeof(Fnode)));
-    f->pathname = makestring(native_path(path).c_str());
-    f->fname = f->pathname ? strrchr(f->pathname, PATH_SEP) + 1 : nullptr;
-    return f;
+    std::string p = native_path(path);
+    return new_fnode(p.c_str(), p.rfind(PATH_SEP) + 1);
 }
 
 int count(ListHeader* l)
