@@ -97,9 +97,9 @@ public:
     // A write may only fill the stream's buffer: its failure can show at a
     // later write, at the flush or at the close. The close ends the stream
     // either way.
-    virtual int write_file(FILE* f, const void* data, size_t len) = 0;
-    virtual int flush_file(FILE* f) = 0;
-    virtual int close_file(FILE* f) = 0;
+    virtual int write_file(FILE* f, const void* data, size_t len);
+    virtual int flush_file(FILE* f);
+    virtual int close_file(FILE* f);
     virtual int copy_file_new(const char* from, const char* to) = 0;  // fails if `to` exists
     virtual int delete_file(const char* path) = 0;
     // Opens an existing file only to read its times, or (for_write) to set them.

@@ -2,6 +2,7 @@
 // conversions, error texts and the `ctime` date form.
 #include "platform/platform.h"
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 
@@ -99,4 +100,25 @@ std::string ctime_text(int64_t unix_seconds)
                   months[tm.tm_mon], tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
                   tm.tm_year + 1900);
     return buf;
+}
+
+// Both systems write a created file through the C runtime, which sets errno
+// on a failed write, flush or close; a failure without one still counts as
+// an input/output error.
+int Platform::write_file(FILE* f, const void* data, size_t len)
+{
+    errno = 0;
+    return len == 0 || fwrite(data, 1, len, f) == len ? 0 : (errno ? errno : EIO);
+}
+
+int Platform::flush_file(FILE* f)
+{
+    errno = 0;
+    return fflush(f) == 0 ? 0 : (errno ? errno : EIO);
+}
+
+int Platform::close_file(FILE* f)
+{
+    errno = 0;
+    return fclose(f) == 0 ? 0 : (errno ? errno : EIO);
 }

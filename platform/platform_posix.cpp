@@ -511,26 +511,6 @@ public:
         return f;
     }
 
-    // The runtime sets errno on a failed write, flush or close; a failure
-    // without one still counts as an input/output error.
-    int write_file(FILE* f, const void* data, size_t len) override
-    {
-        errno = 0;
-        return len == 0 || fwrite(data, 1, len, f) == len ? 0 : (errno ? errno : EIO);
-    }
-
-    int flush_file(FILE* f) override
-    {
-        errno = 0;
-        return fflush(f) == 0 ? 0 : (errno ? errno : EIO);
-    }
-
-    int close_file(FILE* f) override
-    {
-        errno = 0;
-        return fclose(f) == 0 ? 0 : (errno ? errno : EIO);
-    }
-
     int copy_file_new(const char* from, const char* to) override
     {
         int in = -1;
