@@ -17,9 +17,9 @@
 #include <cstring>
 #include <string>
 
+#include "engine/collect.h"
 #include "engine/exclude.h"
 #include "engine/name_index.h"
-#include "engine/scan.h"
 #include "match/match.h"
 
 namespace {
@@ -414,6 +414,19 @@ void get_names(ScanState& st, const char* dname, Dnode* dnode)
             step(w);
     }
     show_count(st);
+}
+
+bool collect_roots(ScanState& st)
+{
+    for (Node* n = FirstNode(&st.dlist); n && n->next;) {
+        Dnode* d = reinterpret_cast<Dnode*>(n);
+        get_names(st, d->dname, d);
+        if (st.abort_flag)   // d may be gone: a pattern error releases the roots
+            return false;
+        n = n->next;
+    }
+    free_name_index(st);
+    return true;
 }
 
 const char* is_protected(const ScanState& st, const char* pathname)

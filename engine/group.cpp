@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/group.h"
 #include "engine/name_index.h"
-#include "engine/scan.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "engine/extras.h"
 #include "lists/lists.h"
 #include "platform/platform.h"
-#include "ui/feedback.h"
+#include "engine/feedback.h"
 
 // One chosen scan root.
 struct Dnode {

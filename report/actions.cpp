@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/scan.h"
+#include "engine/collect.h"
 #include "report/content.h"
 #include "report/manifest.h"
 #include "report/tfile.h"

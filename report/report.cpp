@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 
-#include "engine/scan.h"
 #include "report/actions.h"
 #include "report/json.h"
 #include "report/manifest.h"

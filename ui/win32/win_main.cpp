@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "engine/state.h"
-#include "ui/commands.h"
-#include "ui/win_window.h"
+#include "ui/common/commands.h"
+#include "ui/win32/win_window.h"
 
 char szAppName[7] = "twinex";
 HWND MainWindow = nullptr;

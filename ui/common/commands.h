@@ -17,9 +17,9 @@
 #pragma once
 
 #include "engine/state.h"
-#include "ui/chooser.h"
-#include "ui/controls.h"
-#include "ui/scan_setup.h"
+#include "ui/common/chooser.h"
+#include "ui/common/controls.h"
+#include "ui/common/scan_setup.h"
 
 // The texts of the About box (the Help command).
 extern const char* const about_contact;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/controls.h"
-#include "ui/feedback.h"
+#include "ui/common/controls.h"
+#include "engine/feedback.h"
 
 // Posted to the main window by the scan thread.
 constexpr UINT WM_TX_FIELDS = WM_APP + 1;  // progress texts are waiting

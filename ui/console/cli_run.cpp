@@ -2,7 +2,7 @@
 // options, a bad pattern, a root that is not a directory, a change to files
 // nobody can confirm), the one confirmation, the scan on its own thread with
 // a live status line, the summary and the exit status.
-#include "ui/cli_run.h"
+#include "ui/console/cli_run.h"
 
 #include <cerrno>
 #include <chrono>
@@ -10,13 +10,13 @@
 #include <cstring>
 #include <new>
 
-#include "engine/scan.h"
 #include "match/match.h"
-#include "report/tfile.h"
-#include "ui/cli_summary.h"
 #include "report/restore.h"
-#include "ui/console_feedback.h"
-#include "ui/roots.h"
+#include "report/tfile.h"
+#include "ui/common/roots.h"
+#include "ui/common/scan_job.h"
+#include "ui/console/cli_summary.h"
+#include "ui/console/console_feedback.h"
 
 const char* const cli_usage_text =
     "usage: twinex-cli [options] ROOT...\n"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "engine/state.h"
-#include "ui/win_window.h"
+#include "ui/win32/win_window.h"
 
 HWND hControl[MC_COUNT];
 HWND tControl[PF_COUNT];

@@ -1,7 +1,7 @@
 // The chosen scan roots in dlist: never two equal roots, never a root
 // inside another, with paths compared as the file system compares them:
 // ignoring letter case where it does (Windows), byte for byte elsewhere.
-#include "ui/roots.h"
+#include "ui/common/roots.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,10 +1,12 @@
 // The scan thread: collection of every chosen root, grouping, and the report
 // with its actions, each phase announced in the progress panel and left as
 // soon as abort_flag is set.
+#include "ui/common/scan_job.h"
+
 #include <new>
 
-#include "engine/name_index.h"
-#include "engine/scan.h"
+#include "engine/collect.h"
+#include "engine/group.h"
 #include "report/report.h"
 
 namespace {
@@ -29,17 +31,10 @@ bool collect(ScanState& st)
 {
     st.ui->set_field(PF_COLLECT_LABEL, "COLLECTING: ");
     st.ui->set_field(PF_COLLECT_COUNT, "0");
-    for (Node* n = FirstNode(&st.dlist); n && n->next;) {
-        Dnode* d = reinterpret_cast<Dnode*>(n);
-        get_names(st, d->dname, d);
-        if (st.abort_flag) {   // d may be gone: a pattern error releases the roots
-            forget_thread_handle(st);
-            return false;
-        }
-        n = n->next;
-    }
-    free_name_index(st);
-    return true;
+    if (collect_roots(st))
+        return true;
+    forget_thread_handle(st);
+    return false;
 }
 
 // The three phases, left as soon as abort_flag is set.
@@ -84,4 +79,11 @@ bool start_scan_thread(ScanState& st, ThreadHandle* handle)
     if (handle)
         *handle = h;
     return h != nullptr;
+}
+
+void end_scan(ScanState& st, ThreadHandle thread)
+{
+    st.sys->close_thread(thread);
+    forget_thread_handle(st);
+    close_report(st);
 }

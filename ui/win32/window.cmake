@@ -1,16 +1,11 @@
-# The window: the portable command logic and chooser go into twinex_core (so
-# the native tests reach them); the Win32 program twinex.exe is built only
-# for Windows.
-target_sources(twinex_core PRIVATE
-  ${CMAKE_SOURCE_DIR}/ui/commands.cpp
-  ${CMAKE_SOURCE_DIR}/ui/chooser.cpp
-)
-
+# The Win32 program twinex.exe, built only for Windows. Its commands and
+# chooser are toolkit-free and live in twinex_core (ui/common), where the
+# native tests reach them.
 if(WIN32)
   add_executable(twinex WIN32
-    ${CMAKE_SOURCE_DIR}/ui/win_main.cpp
-    ${CMAKE_SOURCE_DIR}/ui/win_controls.cpp
-    ${CMAKE_SOURCE_DIR}/ui/win_feedback.cpp
+    ${CMAKE_SOURCE_DIR}/ui/win32/win_main.cpp
+    ${CMAKE_SOURCE_DIR}/ui/win32/win_controls.cpp
+    ${CMAKE_SOURCE_DIR}/ui/win32/win_feedback.cpp
     ${CMAKE_SOURCE_DIR}/resources/twinex.rc
   )
   target_include_directories(twinex PRIVATE ${CMAKE_SOURCE_DIR}/resources ${CMAKE_BINARY_DIR}/resources)

@@ -1,9 +1,9 @@
 // The end-of-run summary of the console program.
-#include "ui/cli_summary.h"
+#include "ui/console/cli_summary.h"
 
 #include <cstdio>
 
-#include "ui/console_feedback.h"
+#include "ui/console/console_feedback.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The console feedback: messages and questions on the error stream, answers
 // from the input stream, progress fields kept for the status line.
-#include "ui/console_feedback.h"
+#include "ui/console/console_feedback.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 // The SCAN command up to the confirmation: the output directory, the
 // pattern, the option flags and the action summary.
-#include "ui/scan_setup.h"
+#include "ui/common/scan_setup.h"
 
 #include <cstdlib>
 

@@ -1,8 +1,7 @@
-#include "ui/commands.h"
+#include "ui/common/commands.h"
 
-#include "engine/scan.h"
-#include "report/actions.h"
-#include "ui/scan_setup.h"
+#include "ui/common/scan_job.h"
+#include "ui/common/scan_setup.h"
 
 const char* const about_contact = "Finds files of the same name. Questions and faults: twinex maintainers.";
 
@@ -154,10 +153,8 @@ void Commands::stop_scan_thread()
     waiting_ = true;
     w_.wait_thread(thread_);
     waiting_ = false;
-    st_.sys->close_thread(thread_);
+    end_scan(st_, thread_);
     thread_ = nullptr;
-    st_.hThread = nullptr;
-    close_report(st_);   // the thread closes its own report; this is a last guard
     if (release_after_wait_)
         cleanup(st_);
 }

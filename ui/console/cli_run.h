@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "ui/scan_setup.h"
+#include "ui/common/scan_setup.h"
 
 enum CliExit {
     CLI_DONE = 0,       // the report is finished

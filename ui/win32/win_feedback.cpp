@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "ui/win_window.h"
+#include "ui/win32/win_window.h"
 
 int MessageBoxComplain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3)
 {

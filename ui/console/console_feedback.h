@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "ui/feedback.h"
+#include "engine/feedback.h"
 
 using FieldTexts = std::array<std::string, PF_COUNT>;
 

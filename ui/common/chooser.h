@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/state.h"
-#include "ui/controls.h"
+#include "ui/common/controls.h"
 
 enum ChooserMode {
     CHOOSE_DRIVES = 0,      // CHOOSE_W lists the drives, the PATH box is empty

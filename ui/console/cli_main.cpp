@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <new>
 
-#include "ui/cli_run.h"
-#include "ui/console_feedback.h"
+#include "ui/console/cli_run.h"
+#include "ui/console/console_feedback.h"
 
 namespace {
 std::atomic<int> interrupted{0};

@@ -1,5 +1,5 @@
 // The text of a message box, shared by every Feedback.
-#include "ui/feedback.h"
+#include "engine/feedback.h"
 
 #include <cstddef>
 #include <cstring>

@@ -1,9 +1,9 @@
-#include "ui/chooser.h"
+#include "ui/common/chooser.h"
 
 #include <cstring>
 #include <string>
 
-#include "ui/roots.h"
+#include "ui/common/roots.h"
 
 const char* const unreadable_mark = " <UNREADABLE>";
 
