@@ -13,6 +13,7 @@
 
 #include "engine/id_set.h"
 #include "engine/state.h"
+#include "match/fold.h"
 
 class NameIndex {
 public:
@@ -56,8 +57,8 @@ public:
         uint32_t h = 2166136261u;   // FNV-1a over the (folded) bytes
         for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
             unsigned char c = *p;
-            if (i_flag && c >= 'a' && c <= 'z')
-                c = static_cast<unsigned char>(c - 'a' + 'A');
+            if (i_flag)
+                c = ascii_upper(c);
             h = (h ^ c) * 16777619u;
         }
         // Spread the high bits into the low ones the table mask keeps.

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "match/fold.h"
+
 const char* const windir_txt = "WINDIR";
 const char* const systemroot_txt = "SYSTEMROOT";
 const char* const programfiles_txt = "PROGRAMFILES";
@@ -117,11 +119,6 @@ int isdirectory(ScanState& st, const char* pathname)
     return pathname && st.sys->stat(pathname, &s) && s.is_directory ? 1 : 0;
 }
 
-static unsigned char fold(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
-}
-
 bool same_name(const char* a, const char* b, int i_flag)
 {
     if (!i_flag)
@@ -134,7 +131,7 @@ bool same_name(const char* a, const char* b, int i_flag)
         if (*p == *q) {
             if (!*p)
                 return true;
-        } else if (fold(*p) != fold(*q)) {
+        } else if (ascii_upper(*p) != ascii_upper(*q)) {
             return false;
         }
     }

@@ -20,6 +20,7 @@
 // - The case flag belongs to the call, not to the module, so two threads
 //   may match at once.
 #include "match/match.h"
+#include "match/fold.h"
 #include "match/match_internal.h"
 
 #include <cstring>
@@ -90,16 +91,10 @@ int raise_error(Matcher& m, uint32_t code)
     return 0;
 }
 
-// Folds only a..z onto A..Z, whatever the C runtime's locale says.
-inline unsigned char upper(unsigned char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
-
 inline int match_a_char(const Matcher& m, char pc, char sc)
 {
     const unsigned char a = static_cast<unsigned char>(pc), b = static_cast<unsigned char>(sc);
-    return m.i_flag ? upper(a) == upper(b) : a == b;
+    return m.i_flag ? ascii_upper(a) == ascii_upper(b) : a == b;
 }
 
 inline int matched(const char* p, const char* s, const char* end)
@@ -148,9 +143,9 @@ int in_range(const Matcher& m, char a, char b, char x)
     auto inside = [lo, hi](int v) { return v >= lo && v <= hi; };
     if (inside(signed_value(x))) return 1;
     if (!m.i_flag) return 0;
-    if (x >= 'a' && x <= 'z') return inside(x - ('a' - 'A'));
-    if (x >= 'A' && x <= 'Z') return inside(x + ('a' - 'A'));
-    return 0;
+    const unsigned char c = static_cast<unsigned char>(x);
+    const unsigned char other = ascii_upper(c) != c ? ascii_upper(c) : ascii_lower(c);
+    return other != c && inside(other);
 }
 
 // Steps past the bracket that closes the current level of `end_bracket`'s

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <strings.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -423,19 +424,12 @@ void raise_open_file_limit()
     }
 }
 
+// An environment entry "NAME=value" whose name is `name` up to letter case.
+// The program never leaves the C locale, where strncasecmp folds only the
+// ASCII letters.
 bool same_name_nocase(const char* entry, const char* name, size_t len)
 {
-    for (size_t i = 0; i < len; ++i) {
-        unsigned char a = static_cast<unsigned char>(entry[i]);
-        unsigned char b = static_cast<unsigned char>(name[i]);
-        if (a >= 'a' && a <= 'z')
-            a = static_cast<unsigned char>(a - 'a' + 'A');
-        if (b >= 'a' && b <= 'z')
-            b = static_cast<unsigned char>(b - 'a' + 'A');
-        if (a != b || a == 0)
-            return false;
-    }
-    return entry[len] == '=';
+    return strncasecmp(entry, name, len) == 0 && entry[len] == '=';
 }
 
 // ---------------------------------------------------------------- platform

@@ -6,11 +6,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "match/fold.h"
+
 namespace {
 
 unsigned char fold(unsigned char c)
 {
-    return (PATHS_IGNORE_CASE && c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+    return PATHS_IGNORE_CASE ? ascii_upper(c) : c;
 }
 
 // The first n bytes of a and b agree, as paths of this system.
