@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "report/visible.h"
+
 namespace {
 
 // Length of the valid UTF-8 sequence at `p`, or 0 when it is broken
@@ -35,7 +37,7 @@ void escape_ascii(unsigned char c, std::string* out)
     case '\t': *out += "\\t"; return;
     default: break;
     }
-    if (c < 0x20 || c == 0x7f) {
+    if (is_control_byte(c)) {
         *out += "\\u00";
         *out += hex[c >> 4];
         *out += hex[c & 15];

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "report/actions.h"
+#include "report/visible.h"
 
 const char* const manifest_first_line = "twinex sinkhole manifest 1";
 
@@ -16,7 +17,7 @@ std::string escaped(const std::string& path)
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : path) {
-        if (c < 0x20 || c == 0x7f || c == '%') {
+        if (is_control_byte(c) || c == '%') {
             out += '%';
             out += hex[c >> 4];
             out += hex[c & 15];

@@ -13,6 +13,7 @@
 #include "report/json.h"
 #include "report/manifest.h"
 #include "report/tfile.h"
+#include "report/visible.h"
 
 namespace {
 
@@ -34,44 +35,6 @@ struct Writer {
     Writer(ScanState& s, FILE* f) : st(s), fp(f), nl(s.r_flag ? "\r\n" : "\n"), json(s) {}
 };
 
-bool is_control(unsigned char c)
-{
-    return c < 0x20 || c == 0x7f;
-}
-
-// A control byte in a name could forge or break report lines: it is written
-// as \n, \r, \t or \xNN. All other bytes go out as they are.
-std::string visible(const char* text)
-{
-    std::string out;
-    static const char hex[] = "0123456789abcdef";
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        unsigned char c = *p;
-        if (!is_control(c))
-            out += char(c);
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
-
-bool needs_escape(const char* text)
-{
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
-        if (is_control(*p))
-            return true;
-    return false;
-}
-
 // Every write is checked, but a failure is acted on at the next check
 // point (report_ok), so that the composing code stays plain.
 void put_bytes(Writer& w, const char* data, size_t len)
@@ -85,7 +48,7 @@ void put(Writer& w, const char* text)
     put_bytes(w, text, strlen(text));
 }
 
-// A text that may hold a name; returns the number of bytes it takes.
+// A text that may hold a name, its control bytes made visible; returns the number of bytes it takes.
 size_t put_name(Writer& w, const char* text)
 {
     if (!needs_escape(text)) {
@@ -93,7 +56,7 @@ size_t put_name(Writer& w, const char* text)
         put_bytes(w, text, len);
         return len;
     }
-    std::string v = visible(text);
+    std::string v = visible_text(text);
     put_bytes(w, v.data(), v.size());
     return v.size();
 }

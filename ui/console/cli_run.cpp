@@ -13,6 +13,7 @@
 #include "match/match.h"
 #include "report/restore.h"
 #include "report/tfile.h"
+#include "report/visible.h"
 #include "ui/common/roots.h"
 #include "ui/common/scan_job.h"
 #include "ui/console/cli_summary.h"

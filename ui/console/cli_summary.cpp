@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "ui/console/console_feedback.h"
+#include "report/visible.h"
 
 namespace {
 

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "report/visible.h"
+
 namespace {
 
 bool ends_with_punctuation(const std::string& s)
@@ -80,18 +82,9 @@ std::string field_pair(const FieldTexts& f, int label, int value)
 // while the escape fits before `end`.
 char* put_escaped(char* at, const char* end, const char* text)
 {
-    static const char hex[] = "0123456789abcdef";
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        char esc[5] = {char(*p), 0, 0, 0, 0};
-        if (*p < 0x20 || *p == 0x7f) {
-            esc[0] = '\\';
-            esc[1] = *p == '\n' ? 'n' : *p == '\r' ? 'r' : *p == '\t' ? 't' : 'x';
-            if (esc[1] == 'x') {
-                esc[2] = hex[*p >> 4];
-                esc[3] = hex[*p & 15];
-            }
-        }
-        size_t len = std::strlen(esc);
+        char esc[4];
+        size_t len = escape_byte(*p, esc);
         if (at + len > end)
             break;
         std::memcpy(at, esc, len);
@@ -127,29 +120,6 @@ std::string join_box_lines(const char* msg1, const char* msg2, const char* msg3)
     append_piece(out, msg1);
     append_piece(out, msg2);
     append_piece(out, msg3);
-    return out;
-}
-
-std::string visible_text(const std::string& s)
-{
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(s.size());
-    for (unsigned char c : s) {
-        if (c >= 0x20 && c != 0x7f) {
-            out += (char)c;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
     return out;
 }
 

@@ -70,10 +70,6 @@ void print_fatal_line(FILE* err, const char* msg);
 // chosen list. It is a subdirectory of existing choice."
 std::string join_box_lines(const char* msg1, const char* msg2, const char* msg3);
 
-// Control bytes (a line break in a file name, say) written as visible
-// escapes, so that a name cannot break or forge a console line.
-std::string visible_text(const std::string& s);
-
 // True when an answer line means OK: it starts with y or Y, or is "ok".
 bool answer_is_yes(const char* line);
 
