@@ -9,7 +9,7 @@
 #include "engine/state.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/recording_feedback.h"
-#include "ui/chooser.h"
+#include "ui/common/chooser.h"
 
 namespace {
 

@@ -7,8 +7,9 @@
 #include <thread>
 #include <vector>
 
+#include "report/visible.h"
 #include "tests/support/cli_harness.h"
-#include "ui/console_feedback.h"
+#include "ui/console/console_feedback.h"
 
 namespace {
 

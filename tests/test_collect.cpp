@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/scan.h"
+#include "engine/collect.h"
+#include "engine/group.h"
 #include "match/match.h"
 #include "tests/support/fault_platform.h"
 #include "tests/support/tree.h"

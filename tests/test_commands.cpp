@@ -11,7 +11,7 @@
 #include "engine/state.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/recording_feedback.h"
-#include "ui/commands.h"
+#include "ui/common/commands.h"
 
 namespace {
 

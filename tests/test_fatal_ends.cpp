@@ -12,7 +12,7 @@
 
 #include "tests/support/cli_harness.h"
 #include "tests/support/tree.h"
-#include "ui/console_feedback.h"
+#include "ui/console/console_feedback.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/scan.h"
 #include "engine/state.h"
 #include "tests/support/tree.h"
 

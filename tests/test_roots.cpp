@@ -5,7 +5,7 @@
 
 #include "tests/support/recording_feedback.h"
 #include "tests/support/stub_platform.h"
-#include "ui/roots.h"
+#include "ui/common/roots.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "tests/support/recording_feedback.h"
 #include "tests/support/stub_platform.h"
-#include "ui/roots.h"
-#include "ui/scan_setup.h"
+#include "ui/common/roots.h"
+#include "ui/common/scan_setup.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/cli_run.h"
+#include "ui/console/cli_run.h"
 
 namespace fs = std::filesystem;
 

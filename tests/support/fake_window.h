@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/feedback.h"
 #include "tests/support/stub_platform.h"
-#include "ui/controls.h"
-#include "ui/feedback.h"
+#include "ui/common/controls.h"
 
 class FakeWindow : public WindowControls {
 public:

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "engine/feedback.h"
 #include "platform/platform.h"
-#include "ui/feedback.h"
 
 class RecordingFeedback : public Feedback {
 public:

@@ -23,11 +23,11 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/scan.h"
 #include "engine/state.h"
 #include "platform/platform.h"
 #include "tests/support/fault_platform.h"
 #include "tests/support/recording_feedback.h"
+#include "ui/common/scan_job.h"
 
 // Dates in reports are local time: tests read them in UTC.
 inline void pin_utc()
