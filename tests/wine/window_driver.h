@@ -1,6 +1,8 @@
-// Operates a running twinex.exe from another process as a user would:
-// clicks its buttons, types into its boxes, selects and double-clicks list
-// rows, answers its message boxes and reads its texts. Windows only.
+// Operates a running twinex.exe from another process as a user would: clicks
+// its buttons, types into its boxes, opens and chooses list rows, answers its
+// message boxes and reads its fields. The steps of a scan are built from
+// these once, for the window tests and the soak alike; each checks that it
+// took effect and fails the run when it did not. Windows only.
 #pragma once
 
 #include <windows.h>
@@ -8,74 +10,82 @@
 #include <string>
 #include <vector>
 
-namespace wd {
+// Buttons and check boxes are found by their captions, as a user finds them;
+// the other controls by id (the main controls 100..126, the panel 200..216).
+enum {
+    CHOOSE = 118, CHOSEN = 119, OUTPUT = 120, PATTERNS = 121, PATH = 122, LAST_MAIN = 126, ABORT = 200,
+    COLLECT_COUNT = 204, PROCESS_COUNT = 206, WRITE_FILE = 208, WRITTEN_COUNT = 211, FINISHED = 216,
+};
+constexpr const char *CRLF_BOX = "[RETURN] + NLs", *DATES_BOX = "Datestamps",
+                     *DELETE_BOX = "DELETE Old Modified Files", *SAVE_BOX = "SAVE DELETED FILES";
 
-// Fails the running scenario: prints the reason and ends the driver.
+// How long a control, a box or a text may take to show; a scan to finish or
+// the program to end.
+constexpr unsigned WAIT_MS = 15000, SCAN_MS = 60000;
+
+// Ends the run with the reason (and the text of any box twinex shows), and
+// twinex with it.
 [[noreturn]] void fail(const std::string& why);
 void check(bool ok, const std::string& what);
-void note(const std::string& what);
-// Text put before the reason of every later failure (which round of a long
-// run, with which seed); empty for none.
-void set_context(const std::string& context);
 
-// A Unix path ("/work/x") as Wine shows it ("Z:\work\x"); others unchanged.
-std::string windows_path(const std::string& p);
+// Polls `done` until it holds (true) or `ms` have passed (false).
+template <class Done>
+bool wait_for(unsigned ms, Done done)
+{
+    for (ULONGLONG until = GetTickCount64() + ms; !done(); Sleep(20))
+        if (GetTickCount64() > until)
+            return false;
+    return true;
+}
+
+// A Unix path as Wine shows it ("/w/x" is "Z:\w\x").
+std::string windows_path(const std::string& unix_path);
+void make_file(const std::string& path, const std::string& content);   // and its directories
+std::string read_file(const std::string& path);                        // empty when unreadable
 
 // One started twinex.exe and its main window.
 class Twinex {
 public:
-    explicit Twinex(const std::string& exe);
-    ~Twinex();
+    explicit Twinex(const std::string& exe);   // returns once the main controls are in place
 
     HWND main() const { return main_; }
-    // Control by id (100..126 main controls, 200..216 panel); null when absent.
-    HWND control(int id) const { return GetDlgItem(main_, id); }
-    HWND need(int id) const;
-
+    HANDLE process() const { return pi_.hProcess; }
+    HWND control(int id) const { return GetDlgItem(main_, id); }   // null when absent
     std::string text(int id) const;
-    void set_text(int id, const std::string& t) const;
-    bool checked(int id) const;
-    bool enabled(int id) const;
-    void click(int id) const;   // posted, so a box it opens does not hold the driver
+    void set_text(int id, const std::string& text) const;
+    HWND button(const std::string& caption) const;   // a button or check box
+    bool checked(const std::string& caption) const;
+    void click(const std::string& caption) const;   // posted, so a box it opens does not hold the driver
+    void press(const std::string& caption) const;   // a click that opens no box, carried out on return
+    std::vector<std::string> rows(int list) const;
+    int select(int list, const std::string& row) const;   // the row's index
+    void open(int list, const std::string& row) const;     // a double click on the row, carried out on return
 
-    // List views (118 CHOOSE_W, 119 CHOSEN_W).
-    std::vector<std::string> rows(int id) const;
-    std::string column_caption(int id) const;
-    int find_row(int id, const std::string& text) const;   // -1 when absent
-    void select_row(int id, int row) const;
-    void double_click_row(int id, int row) const;
-    // Selects the row with `text` and double-clicks it; fails when absent.
-    void open_row(int id, const std::string& text) const;
-    void select(int id, const std::string& text) const;
-
-    // The message box of this process captioned `caption` that shows up
-    // within `ms`; null when none.
-    HWND wait_box(unsigned ms, const char* caption = "twinex") const;
+    HWND box(unsigned ms) const;   // a message box of twinex's; null when none comes
     static std::string box_text(HWND box);
     static void answer(HWND box, int button);   // IDOK, IDCANCEL
-    // Waits for a box, checks its text and answers it.
-    void expect_box(const std::string& text, int button, unsigned ms = 10000) const;
-
-    // Waits until control `id`'s text equals `want`.
-    bool wait_text(int id, const std::string& want, unsigned ms) const;
-    // Waits until the main controls are all in place (after start, ABORT
-    // or AGAIN).
-    bool wait_main(unsigned ms) const;
-    // Waits until control `id` exists (or, with present false, is gone).
-    bool wait_control(int id, bool present, unsigned ms) const;
-
-    // Waits for the process to end; its exit code, or -1 after the timeout.
-    int wait_exit(unsigned ms);
-    bool running() const;
-    // Saves the picture of the main window's part on the screen (with any
-    // box in front of it) as a BMP file.
-    void screenshot(const std::string& file) const;
+    void expect_box(const std::string& text, int button, unsigned ms = WAIT_MS) const;
+    bool wait_main() const;                 // the main controls all in place
+    int wait_exit(unsigned ms) const;       // the exit code; -1 while it runs
 
 private:
+    template <class T> LRESULT call(int list, UINT msg, WPARAM wp, T& arg) const;
+
     PROCESS_INFORMATION pi_ = {};
     HWND main_ = nullptr;
-    DWORD pid_ = 0;
-    bool ended_ = false;
+    char* remote_ = nullptr;   // memory in twinex for the list-view messages' arguments
 };
 
-}  // namespace wd
+// --- the steps of a scan ---------------------------------------------------
+
+// Opens drive Z after DRIVES and walks down to `dir` by double clicks, then
+// chooses `dir`'s subdirectories `roots` for SCAN and `output` (unless
+// empty) for OUTPUT.
+void choose(Twinex& t, const std::string& dir, const std::vector<std::string>& roots, const std::string& output);
+void set_tick(Twinex& t, const std::string& caption, bool on);
+// Answers SCAN's confirmation, which begins with `summary`, with OK and waits
+// for the progress panel.
+void confirm_scan(Twinex& t, const std::string& summary);
+void finish_scan(Twinex& t);   // waits for << FINISHED >> and AGAIN
+// ABORT or AGAIN: back to the main controls, no roots and no output chosen.
+void leave_scan(Twinex& t);
