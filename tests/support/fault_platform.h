@@ -6,247 +6,130 @@
 //     FaultPlatform fp(system_platform());
 //     fp.fail(FaultOp::CopyFileNew, 2, ENOSPC);     // the 2nd copy: disk full
 //     fp.before(FaultOp::DeleteFile, 1, [&] { ... });
+//     fp.before(FaultOp::OpenDir, 1, [&] { if (fp.last(FaultOp::OpenDir).path == dir) ... }, -1);
 //
-// Calls are numbered from 1 per operation, counted since construction or
-// the last reset(). A failed call does not reach the wrapped platform.
+// Calls are numbered from 1 per operation. A failed call does not reach the
+// wrapped platform. While a callback runs, last(op) is the call it runs for.
 #pragma once
 
 #include <cerrno>
 #include <functional>
 #include <memory>
+#include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/platform.h"
 
+// EntryStatus: of a listing opened here. OpenForRead, OpenForWrite:
+// open_for_times to read the times or to set them. WriteFile, FlushFile,
+// CloseFile: of a file made by create_new_file (a failed close still
+// closes it).
 enum class FaultOp {
-    Stat,
-    OpenDir,
-    EntryStatus,   // DirListing::entry_status of a listing opened here
-    Identity,
-    CreateDirectory,
-    CreateNewFile,
-    CopyFileNew,
-    DeleteFile,
-    OpenForRead,    // open_for_times(..., false, ...)
-    OpenForWrite,   // open_for_times(..., true, ...)
-    GetFileTimes,
-    SetFileTimes,
-    WriteFile,      // write_file, flush_file and close_file of a file made
-    FlushFile,      // by create_new_file; a failed close still closes it
-    CloseFile,
-    OpenForReading,
-    ReadBytes,
-    RenameNew,
-    RemoveDirectory,
-    RecycleFile,
-    Count
+    Stat, OpenDir, EntryStatus, Identity, CreateDirectory, CreateNewFile, CopyFileNew, DeleteFile,
+    OpenForRead, OpenForWrite, GetFileTimes, SetFileTimes, WriteFile, FlushFile, CloseFile,
+    OpenForReading, ReadBytes, RenameNew, Count
 };
 
 class FaultPlatform : public Platform {
+    using Op = FaultOp;
+
 public:
+    // A call: its number (1 for the first of its operation), the path it
+    // was given ("" for an open handle or stream), the target of a copy or
+    // rename.
+    struct Call {
+        int n = 0;
+        std::string path, to;
+    };
+
     explicit FaultPlatform(Platform& inner) : inner_(inner) {}
 
     // Fails calls nth .. nth+times-1 of `op` with `err` (times < 0: every
     // call from nth on).
-    void fail(FaultOp op, int nth, int err, int times = 1)
+    void fail(Op op, int nth, int err, int times = 1) { add(Rule{op, nth, times, err}); }
+    // Runs `fn` just before the nth call of `op` reaches the platform (and
+    // the calls after it, as for fail), or just after it returned.
+    void before(Op op, int nth, std::function<void()> fn, int times = 1) { add(Rule{op, nth, times, 0, fn}); }
+    void after(Op op, int nth, std::function<void()> fn) { add(Rule{op, nth, 1, 0, std::move(fn), true}); }
+
+    int calls(Op op) { return last(op).n; }
+    Call last(Op op)
     {
         MutexLock hold(lock_);
-        rules_.push_back(Rule{op, nth, times, err, nullptr, false});
-    }
-    // Runs `fn` just before the nth call of `op` reaches the platform.
-    void before(FaultOp op, int nth, std::function<void()> fn)
-    {
-        MutexLock hold(lock_);
-        rules_.push_back(Rule{op, nth, 1, 0, std::move(fn), false});
-    }
-    // Runs `fn` just after the nth call of `op` returned from the platform.
-    void after(FaultOp op, int nth, std::function<void()> fn)
-    {
-        MutexLock hold(lock_);
-        rules_.push_back(Rule{op, nth, 1, 0, std::move(fn), true});
-    }
-    int calls(FaultOp op)
-    {
-        MutexLock hold(lock_);
-        return counts_[static_cast<int>(op)];
-    }
-    // How many calls were made to fail so far, all operations together.
-    int failures()
-    {
-        MutexLock hold(lock_);
-        return failures_;
-    }
-    void reset()
-    {
-        MutexLock hold(lock_);
-        rules_.clear();
-        for (int& c : counts_)
-            c = 0;
-        failures_ = 0;
+        return last_[int(op)];
     }
 
-    // --- files and directories ----------------------------------------
-    bool stat(const char* path, FileStatus* st) override
+    // --- the calls that can fail ---------------------------------------
+    bool stat(const char* p, FileStatus* st) override
     {
-        Call c = enter(FaultOp::Stat);
-        if (c.err) {
-            *st = FileStatus();
-            return false;
-        }
-        bool ok = inner_.stat(path, st);
-        leave(c);
-        return ok;
+        *st = FileStatus();
+        return call(Op::Stat, p, [&] { return inner_.stat(p, st); });
     }
-    std::unique_ptr<DirListing> open_dir(const char* path) override
+    std::unique_ptr<DirListing> open_dir(const char* p) override
     {
-        Call c = enter(FaultOp::OpenDir);
-        if (c.err)
-            return nullptr;
-        std::unique_ptr<DirListing> d = inner_.open_dir(path);
-        leave(c);
-        if (!d)
-            return nullptr;
-        return std::unique_ptr<DirListing>(new Listing(*this, std::move(d)));
+        std::unique_ptr<DirListing> d = call(Op::OpenDir, p, [&] { return inner_.open_dir(p); });
+        return d ? std::unique_ptr<DirListing>(new Listing(*this, std::move(d))) : nullptr;
     }
-    FileId identity(const char* path) override
+    FileId identity(const char* p) override { return call(Op::Identity, p, [&] { return inner_.identity(p); }); }
+    int create_directory(const char* p) override
     {
-        Call c = enter(FaultOp::Identity);
-        if (c.err)
-            return FileId();
-        FileId id = inner_.identity(path);
-        leave(c);
-        return id;
+        return call(Op::CreateDirectory, p, [&] { return inner_.create_directory(p); });
     }
-    int create_directory(const char* path) override
+    FILE* create_new_file(const char* p, int* e) override
     {
-        Call c = enter(FaultOp::CreateDirectory);
-        if (c.err)
-            return c.err;
-        int r = inner_.create_directory(path);
-        leave(c);
-        return r;
-    }
-    FILE* create_new_file(const char* path, int* err) override
-    {
-        Call c = enter(FaultOp::CreateNewFile);
-        if (c.err) {
-            *err = c.err;
-            return nullptr;
-        }
-        FILE* f = inner_.create_new_file(path, err);
-        leave(c);
-        return f;
+        return call(Op::CreateNewFile, p, [&] { return inner_.create_new_file(p, e); }, e);
     }
     int write_file(FILE* f, const void* data, size_t len) override
     {
-        Call c = enter(FaultOp::WriteFile);
-        if (c.err)
-            return c.err;
-        int r = inner_.write_file(f, data, len);
-        leave(c);
-        return r;
+        return call(Op::WriteFile, "", [&] { return inner_.write_file(f, data, len); });
     }
-    int flush_file(FILE* f) override
-    {
-        Call c = enter(FaultOp::FlushFile);
-        if (c.err)
-            return c.err;
-        int r = inner_.flush_file(f);
-        leave(c);
-        return r;
-    }
+    int flush_file(FILE* f) override { return call(Op::FlushFile, "", [&] { return inner_.flush_file(f); }); }
     int close_file(FILE* f) override
     {
-        Call c = enter(FaultOp::CloseFile);
-        int r = inner_.close_file(f);
-        leave(c);
-        return c.err ? c.err : r;
+        bool closed = false;
+        int err = call(Op::CloseFile, "", [&] { return closed = true, inner_.close_file(f); });
+        if (!closed)
+            inner_.close_file(f);   // a failed close still closes it
+        return err;
     }
     int copy_file_new(const char* from, const char* to) override
     {
-        Call c = enter(FaultOp::CopyFileNew);
-        if (c.err)
-            return c.err;
-        int r = inner_.copy_file_new(from, to);
-        leave(c);
-        return r;
+        return call(Op::CopyFileNew, from, [&] { return inner_.copy_file_new(from, to); }, nullptr, to);
     }
-    int delete_file(const char* path) override
+    int delete_file(const char* p) override { return call(Op::DeleteFile, p, [&] { return inner_.delete_file(p); }); }
+    FileHandle open_for_times(const char* p, bool for_write, int* e) override
     {
-        Call c = enter(FaultOp::DeleteFile);
-        if (c.err)
-            return c.err;
-        int r = inner_.delete_file(path);
-        leave(c);
-        return r;
-    }
-    FileHandle open_for_times(const char* path, bool for_write, int* err) override
-    {
-        Call c = enter(for_write ? FaultOp::OpenForWrite : FaultOp::OpenForRead);
-        if (c.err) {
-            *err = c.err;
-            return nullptr;
-        }
-        FileHandle h = inner_.open_for_times(path, for_write, err);
-        leave(c);
-        return h;
+        Op op = for_write ? Op::OpenForWrite : Op::OpenForRead;
+        return call(op, p, [&] { return inner_.open_for_times(p, for_write, e); }, e);
     }
     bool get_file_times(FileHandle h, FileTimes* t) override
     {
-        Call c = enter(FaultOp::GetFileTimes);
-        if (c.err)
-            return false;
-        bool ok = inner_.get_file_times(h, t);
-        leave(c);
-        return ok;
+        return call(Op::GetFileTimes, "", [&] { return inner_.get_file_times(h, t); });
     }
     bool set_file_times(FileHandle h, const FileTimes& t) override
     {
-        Call c = enter(FaultOp::SetFileTimes);
-        if (c.err)
-            return false;
-        bool ok = inner_.set_file_times(h, t);
-        leave(c);
-        return ok;
+        return call(Op::SetFileTimes, "", [&] { return inner_.set_file_times(h, t); });
     }
-    void close_handle(FileHandle h) override { inner_.close_handle(h); }
-    FileHandle open_for_reading(const char* path, int* err) override
+    FileHandle open_for_reading(const char* p, int* e) override
     {
-        Call c = enter(FaultOp::OpenForReading);
-        if (c.err) {
-            *err = c.err;
-            return nullptr;
-        }
-        FileHandle h = inner_.open_for_reading(path, err);
-        leave(c);
-        return h;
+        return call(Op::OpenForReading, p, [&] { return inner_.open_for_reading(p, e); }, e);
     }
     int read_bytes(FileHandle h, char* buf, uint32_t want, uint32_t* got) override
     {
-        Call c = enter(FaultOp::ReadBytes);
-        if (c.err) {
-            *got = 0;
-            return c.err;
-        }
-        int r = inner_.read_bytes(h, buf, want, got);
-        leave(c);
-        return r;
+        *got = 0;
+        return call(Op::ReadBytes, "", [&] { return inner_.read_bytes(h, buf, want, got); });
     }
     int rename_new(const char* from, const char* to) override
     {
-        return pass(FaultOp::RenameNew, [&] { return inner_.rename_new(from, to); });
+        return call(Op::RenameNew, from, [&] { return inner_.rename_new(from, to); }, nullptr, to);
     }
-    int remove_directory(const char* path) override
-    {
-        return pass(FaultOp::RemoveDirectory, [&] { return inner_.remove_directory(path); });
-    }
-    int recycle_file(const char* path) override
-    {
-        return pass(FaultOp::RecycleFile, [&] { return inner_.recycle_file(path); });
-    }
-    uint32_t user_id() override { return inner_.user_id(); }
 
     // --- everything else passes straight through -------------------------
+    int remove_directory(const char* p) override { return inner_.remove_directory(p); }
+    int recycle_file(const char* p) override { return inner_.recycle_file(p); }
+    void close_handle(FileHandle h) override { inner_.close_handle(h); }
+    uint32_t user_id() override { return inner_.user_id(); }
     std::string get_env(const char* name) override { return inner_.get_env(name); }
     int64_t now() override { return inner_.now(); }
     ThreadHandle start_thread(ThreadProc proc, void* arg) override { return inner_.start_thread(proc, arg); }
@@ -259,37 +142,25 @@ public:
 
 private:
     struct Rule {
-        FaultOp op;
+        Op op;
         int nth;
         int times;   // < 0: no end
         int err;     // 0: a callback rule
-        std::function<void()> fn;
-        bool after;
-        bool covers(FaultOp o, int n) const { return o == op && n >= nth && (times < 0 || n < nth + times); }
-    };
-    // What one call was told on the way in.
-    struct Call {
-        FaultOp op;
-        int n;
-        int err;
+        std::function<void()> fn = nullptr;
+        bool after = false;
+
+        bool covers(Op o, int n) const { return o == op && n >= nth && (times < 0 || n < nth + times); }
     };
 
     class Listing : public DirListing {
     public:
         Listing(FaultPlatform& owner, std::unique_ptr<DirListing> inner) : owner_(owner), inner_(std::move(inner)) {}
         const char* next() override { return inner_->next(); }
-        bool entry_status(const char* full_path, FileStatus* st) override
+        bool entry_status(const char* p, FileStatus* st) override
         {
-            Call c = owner_.enter(FaultOp::EntryStatus);
-            if (c.err) {
-                *st = FileStatus();
-                return false;
-            }
-            bool ok = inner_->entry_status(full_path, st);
-            owner_.leave(c);
-            return ok;
+            *st = FileStatus();
+            return owner_.call(Op::EntryStatus, p, [&] { return inner_->entry_status(p, st); });
         }
-
         int error() override { return inner_->error(); }
 
     private:
@@ -297,62 +168,62 @@ private:
         std::unique_ptr<DirListing> inner_;
     };
 
-    // Counts the call, runs its "before" callbacks, and says whether it fails
-    // (setting errno too, for callers that read it).
-    Call enter(FaultOp op)
+    void add(Rule r)
     {
-        Call c{op, 0, 0};
-        std::vector<std::function<void()>> hooks;
-        {
-            MutexLock hold(lock_);
-            c.n = ++counts_[static_cast<int>(op)];
-            for (const Rule& r : rules_) {
-                if (!r.covers(op, c.n))
-                    continue;
-                if (r.fn && !r.after)
-                    hooks.push_back(r.fn);
-                else if (!r.fn && !c.err)
-                    c.err = r.err;
-            }
-            if (c.err)
-                ++failures_;
-        }
-        for (auto& fn : hooks)
-            fn();
-        if (c.err)
-            errno = c.err;
-        return c;
+        MutexLock hold(lock_);
+        rules_.push_back(std::move(r));
     }
 
-    // An operation whose result is 0 or an error number.
+    // Counts one call and runs the callbacks before it; then either `fn`
+    // passes it on, or it fails: with its error number for a call that
+    // returns one, else with a null or false result and the error number in
+    // errno (and *err_out when given). Then the callbacks after it run.
     template <class Fn>
-    int pass(FaultOp op, Fn fn)
+    auto call(Op op, const char* path, Fn fn, int* err_out = nullptr, const char* to = "") -> decltype(fn())
     {
-        Call c = enter(op);
-        if (c.err)
-            return c.err;
-        int r = fn();
-        leave(c);
-        return r;
+        int err = 0, n = count(op, path, to);
+        for (auto& hook : hooks(op, n, false, &err))
+            hook();
+        decltype(fn()) result{};
+        if (!err)
+            result = fn();
+        else if constexpr (std::is_same<decltype(fn()), int>::value)
+            result = err;
+        if (err && err_out)
+            *err_out = err;
+        errno = err ? err : errno;
+        for (auto& hook : hooks(op, n, true, &err))
+            hook();
+        return result;
     }
 
-    void leave(const Call& c)
+    int count(Op op, const char* path, const char* to)
     {
-        std::vector<std::function<void()>> hooks;
-        {
-            MutexLock hold(lock_);
-            for (const Rule& r : rules_) {
-                if (r.fn && r.after && r.covers(c.op, c.n))
-                    hooks.push_back(r.fn);
-            }
+        MutexLock hold(lock_);
+        Call& c = last_[int(op)];
+        c = Call{c.n + 1, path, to};
+        return c.n;
+    }
+
+    // The callbacks to run before (or after) call n of `op`; the error
+    // number of the first rule that makes it fail goes to *err.
+    std::vector<std::function<void()>> hooks(Op op, int n, bool after, int* err)
+    {
+        std::vector<std::function<void()>> out;
+        MutexLock hold(lock_);
+        for (const Rule& r : rules_) {
+            if (r.after != after || !r.covers(op, n))
+                continue;
+            if (r.fn)
+                out.push_back(r.fn);
+            else if (!*err)
+                *err = r.err;
         }
-        for (auto& fn : hooks)
-            fn();
+        return out;
     }
 
     Platform& inner_;
     Mutex lock_;
     std::vector<Rule> rules_;
-    int counts_[static_cast<int>(FaultOp::Count)] = {};
-    int failures_ = 0;
+    Call last_[int(Op::Count)];
 };

@@ -4,12 +4,12 @@
 #pragma once
 
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
 
+#include "engine/state.h"
 #include "platform/platform.h"
 
 class StubPlatform : public Platform {
@@ -20,14 +20,12 @@ public:
     int stat_calls = 0;
     int create_dir_calls = 0;
 
-    // A directory can be made only where its parent exists (a path without
-    // a separator has no parent to check).
-    bool parent_exists(const std::string& p) const
+    // Nothing can be opened: EACCES.
+    static std::nullptr_t denied(int* err)
     {
-        size_t cut = p.find_last_of(PATH_SEP);
-        if (cut == std::string::npos || cut == 0)
-            return true;
-        return dirs.count(p.substr(0, cut)) > 0;
+        if (err)
+            *err = EACCES;
+        return nullptr;
     }
 
     bool stat(const char* path, FileStatus* st) override
@@ -40,39 +38,31 @@ public:
     }
     std::unique_ptr<DirListing> open_dir(const char*) override { return nullptr; }
     FileId identity(const char*) override { return FileId(); }
+    // A directory can be made only where its parent exists (a path without
+    // a separator has no parent to check).
     int create_directory(const char* path) override
     {
         ++create_dir_calls;
-        if (files.count(path) || dirs.count(path))
+        std::string p = path;
+        size_t cut = p.find_last_of(PATH_SEP);
+        if (files.count(p) || dirs.count(p))
             return EEXIST;
-        if (!parent_exists(path))
+        if (cut != std::string::npos && cut != 0 && !dirs.count(p.substr(0, cut)))
             return ENOENT;
-        dirs.insert(path);
+        dirs.insert(p);
         return 0;
     }
-    FILE* create_new_file(const char*, int* err) override
-    {
-        if (err) *err = EACCES;
-        return nullptr;
-    }
+    FILE* create_new_file(const char*, int* err) override { return denied(err); }
     int write_file(FILE*, const void*, size_t) override { return EIO; }
     int flush_file(FILE*) override { return EIO; }
     int close_file(FILE* f) override { return f && fclose(f) == 0 ? 0 : EIO; }
     int copy_file_new(const char*, const char*) override { return EACCES; }
     int delete_file(const char*) override { return EACCES; }
-    FileHandle open_for_times(const char*, bool, int* err) override
-    {
-        if (err) *err = EACCES;
-        return nullptr;
-    }
+    FileHandle open_for_times(const char*, bool, int* err) override { return denied(err); }
     bool get_file_times(FileHandle, FileTimes*) override { return false; }
     bool set_file_times(FileHandle, const FileTimes&) override { return false; }
     void close_handle(FileHandle) override {}
-    FileHandle open_for_reading(const char*, int* err) override
-    {
-        if (err) *err = EACCES;
-        return nullptr;
-    }
+    FileHandle open_for_reading(const char*, int* err) override { return denied(err); }
     int read_bytes(FileHandle, char*, uint32_t, uint32_t* got) override
     {
         *got = 0;
@@ -86,7 +76,7 @@ public:
     std::string get_env(const char* name) override
     {
         for (const auto& e : env)
-            if (same_ignoring_case(e.first.c_str(), name))
+            if (same_name(e.first.c_str(), name, 1))
                 return e.second;
         return "";
     }
@@ -100,18 +90,6 @@ public:
     uint32_t logical_drives() override { return 0; }
     int drive_type(const char*) override { return DRIVE_KIND_UNKNOWN; }
     bool volume_available(const char*) override { return false; }
-
-private:
-    static bool same_ignoring_case(const char* a, const char* b)
-    {
-        for (; *a && *b; ++a, ++b) {
-            char x = (*a >= 'a' && *a <= 'z') ? char(*a - 32) : *a;
-            char y = (*b >= 'a' && *b <= 'z') ? char(*b - 32) : *b;
-            if (x != y)
-                return false;
-        }
-        return *a == *b;
-    }
 };
 
 // A path written with backslashes, with this system's separator instead.
