@@ -94,8 +94,7 @@ TEST(Actions, OnlyFilesThatMayGoAreAskedAbout)
     ASSERT_EQ(f.run.fb.message_count(), 1u);
     RecordingFeedback::Message m = f.run.fb.last_message();
     EXPECT_EQ(m.kind, COMPLAIN_OKCANCEL);
-    EXPECT_EQ(m.title + *m.msg1 + *m.msg2, "twinexDo you want to DELETE and SAVE:-" + f.t.path("a/notes.txt"));
-    EXPECT_FALSE(m.msg3);
+    EXPECT_EQ(m.title + "|" + m.text, "twinex|Do you want to DELETE and SAVE:-\n" + f.t.path("a/notes.txt") + "\n");
     EXPECT_TRUE(has(f.run.report(), "=\n" + f.t.path("b/notes.txt") + "\n<< NOT DELETED - SYSTEMROOT >>" +
                                          f.t.path("c/notes.txt") + "\n" + f.t.path("a/notes.txt") + "\n\n"));
     EXPECT_EQ(f.t.read("a/notes.txt") + f.t.read("c/notes.txt"), "AAACC");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "report/manifest.h"
 #include "report/trash.h"
 #include "tests/support/cli_harness.h"
 #include "tests/support/golden.h"
@@ -21,36 +22,27 @@ bool has(const std::string& text, const std::string& part)
 }
 
 // Names left out are neither walked nor counted, whatever their case, and
-// are listed in the header.
-TEST(Extras, ExcludedNamesAndSameContentReportsByteForByte)
+// are listed in the header. Of same-sized copies only those with the kept
+// file's bytes go; another size is kept without a byte read.
+TEST(Extras, ExclusionsAndSameContentByteForByte)
 {
     TestTree t;
-    for (const char* r : {"a", "b"}) {
-        t.file(std::string(r) + "/notes.txt", r, r[0]);
-        t.file(std::string(r) + "/.git/notes.txt", r, 100);
-        t.file(std::string(r) + "/build.TMP", r, 100);
-    }
+    t.file("a/n.txt", "AAAA", 500);
+    t.file("a/.git/n.txt", "AAAB", 900);
+    t.file("b/n.txt", "AAAB", 700);
+    t.file("c/n.txt", "AAAB", 300);
+    t.file("c/build.TMP", "1", 100);
+    t.file("d/n.txt", "AAABB", 100);
+    t.file("d/build.TMP", "2", 100);
     ScanRun run(t);
+    run.del(false, false);
+    run.st.extra.same_content = true;
     run.st.extra.excludes = {".git", "*.tmp"};
-    run.roots({"a", "b"});
+    run.roots({"a", "b", "c", "d"});
     run.scan();
-    EXPECT_EQ(run.report(), golden("exclude.txt", t));
-
-    // Same size and other bytes, or another size: kept; only the other
-    // size's bytes go unread.
-    TestTree s;
-    s.file("b/n.txt", "AAAB", 700);
-    s.file("a/n.txt", "AAAA", 500);
-    s.file("c/n.txt", "AAAB", 300);
-    s.file("d/n.txt", "AAABB", 100);
-    ScanRun same(s);
-    same.del(false, false);
-    same.st.extra.same_content = true;
-    same.roots({"a", "b", "c", "d"});
-    same.scan();
-    EXPECT_EQ(same.report(), golden("same_content.txt", s));
-    EXPECT_EQ(same.st.extra.bytes_compared, 8u);
-    EXPECT_EQ(s.read("a/n.txt") + s.read("d/n.txt"), "AAAAAAABB");
+    EXPECT_EQ(run.report(), golden("exclude_same_content.txt", t));
+    EXPECT_EQ(run.st.extra.bytes_compared, 8u);
+    EXPECT_EQ(t.read("a/n.txt") + t.read("d/n.txt") + t.read("a/.git/n.txt"), "AAAAAAABBAAAB");
 }
 
 // A trash that takes nothing leaves the file with the reason and never
@@ -111,13 +103,14 @@ int64_t write_time(const std::string& path)
 
 // A taken place keeps its file and a missing parent is made; the manifest
 // stays for a second try, which brings back the rest with their times and
-// leaves the sinkhole empty. (The plain restore: tests/cli/exit_codes.sh.)
+// leaves the sinkhole empty. A manifest line that leads out of its sinkhole
+// is refused. (The plain restore: tests/cli/exit_codes.sh.)
 TEST(Restore, WhatCannotGoBackStaysForASecondTry)
 {
     TestTree t;
     const char* moved[] = {"a/x.txt", "b/x.txt", "a/deep/y 100%.dat", "b/y 100%.dat"};
     for (int i = 0; i < 4; ++i)
-        t.file(moved[i], moved[i], 1000 + i);
+        t.file(moved[i], moved[i], 1000 + i, 5000);
     ScanRun run(t);
     run.move();
     run.roots({"a", "b"});
@@ -138,6 +131,11 @@ TEST(Restore, WhatCannotGoBackStaysForASecondTry)
     }
     EXPECT_EQ(t.names("out"), (std::vector<std::string>{"twinfiles000.sinkhole", "twinfiles000.txt"}));
     EXPECT_TRUE(t.names("out/twinfiles000.sinkhole").empty());
+
+    std::string sep(1, PATH_SEP);   // a line leading out of the sinkhole
+    t.file("out/s.manifest", manifest_first_line + ("\nx" + sep + ".." + sep + "y\t1\t1\t2\t3\t" + t.path("y")), 1);
+    t.dir("out/s");
+    EXPECT_TRUE(has(run_cli({"--restore", t.path("out/s")}).err, "BAD LINE 2 IN THE MANIFEST"));
 }
 
 // A move broken off partway (the second file's removal fails, then the run

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -35,11 +34,7 @@ inline std::string contents(FILE* f)
     return s;
 }
 
-inline std::string file_text(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+inline std::string file_text(const fs::path& p) { return TestTree::read_path(p.string()); }
 
 // A TestTree whose files are given their age in seconds, and paths as
 // std::filesystem paths.
@@ -59,8 +54,7 @@ struct TempTree : TestTree {
 
 struct CliResult {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;   // standard output, and the messages
 };
 
 // Runs twinex-cli in this process with `typed` as its input (not a

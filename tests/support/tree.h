@@ -246,15 +246,11 @@ public:
     std::vector<std::string> files()
     {
         std::vector<std::string> out;
-        for (Node* n = FirstNode(&st.flist); n && n->next; n = n->next)
-            out.push_back(relative(reinterpret_cast<Fnode*>(n)->pathname));
+        for (Node* n = FirstNode(&st.flist); n && n->next; n = n->next) {
+            out.push_back(std::string(reinterpret_cast<Fnode*>(n)->pathname).substr(tree_.root().size() + 1));
+            std::replace(out.back().begin(), out.back().end(), PATH_SEP, '/');
+        }
         return out;
-    }
-    std::string relative(const std::string& p) const
-    {
-        std::string r = p.substr(tree_.root().size() + 1);
-        std::replace(r.begin(), r.end(), PATH_SEP, '/');
-        return r;
     }
 
 private:
@@ -278,10 +274,6 @@ struct ThreeCopies {
         t.file("b/notes.txt", "BBBB", 3000, 3100);
         t.file("c/notes.txt", "CC", 2000, 2100);
         run.roots({"a", "b", "c"});
-    }
-    std::string sink(const std::string& rel = "") const
-    {
-        return t.path("out/twinfiles000.sinkhole" + (rel.empty() ? rel : "/" + rel));
     }
 };
 
