@@ -140,7 +140,8 @@ TEST(Restore, WhatCannotGoBackStaysForASecondTry)
 
 // A move broken off partway (the second file's removal fails, then the run
 // is stopped): what was moved comes back, the copy of the file that never
-// left is dropped, and nothing is lost.
+// left is dropped once it is known to hold that file's bytes, and nothing
+// is lost.
 TEST(Restore, AnInterruptedMoveIsUndone)
 {
     TestTree t;
@@ -153,6 +154,9 @@ TEST(Restore, AnInterruptedMoveIsUndone)
     run.fp.after(FaultOp::DeleteFile, 3, [&] { run.st.abort_flag = 1; });
     run.scan();
     ASSERT_EQ(run.st.numdeleted, 2);
+    FaultPlatform unreadable(system_platform());   // a spare that cannot be compared stays
+    unreadable.fail(FaultOp::OpenForReading, 2, EIO);   // the manifest is read first
+    EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}, "", nullptr, unreadable).status, CLI_STOPPED);
     CliResult r = run_cli({"--restore", run.st.sinkholename});
     EXPECT_EQ(r.status, CLI_DONE) << r.err;
     for (const char* rel : {"a/x.txt", "b/x.txt", "a/y.txt", "b/y.txt"})

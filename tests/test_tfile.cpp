@@ -23,7 +23,6 @@ TEST(UniqueNames, FirstFreeNumberWithinTheBuffer)
     sys.dirs = {native_path("C:\\out"), pre + "000.txt"};
     sys.files = {pre + "002.txt"};
     EXPECT_EQ(name(tfile(sys, pre.c_str(), ".txt", nullptr, 3)), pre + "001.txt");
-    EXPECT_EQ(name(tfile(sys, pre.c_str(), ".txt", nullptr, 3)), pre + "001.txt");
     EXPECT_EQ(name(tdir(sys, pre.c_str(), ".txt", 3)), pre + "001.txt");
     EXPECT_EQ(name(tdir(sys, pre.c_str(), ".txt", 3)), pre + "003.txt");
     EXPECT_EQ(name(tfile(sys, pre.c_str(), ".s", nullptr, 12)), pre + "0000000.s");
