@@ -13,9 +13,9 @@ for f in a/notes.txt:2024-01-02 b/notes.txt:2024-03-04 b/deep/er/NOTES.TXT:2023-
   touch -d "${f#*:} 10:00:00" "tree/${f%:*}"
 done
 # Same-named output directories, so that the reports name the same paths.
-(cd linux && ../twinex-$2-linux-x86_64/bin/twinex-cli -y -q --no-datestamps -o out ../tree) 2>linux.err \
+(cd linux && ../twinex-$2-linux-x86_64/bin/twinex-cli -y -q --no-datestamps -o out ../tree) >/dev/null 2>linux.err \
   || fail "Linux twinex-cli: $(cat linux.err)"
-(cd win && WINEDEBUG=-all wine ../twinex-$2-win64/twinex-cli.exe -y -q --no-datestamps -o out ../tree) 2>win.err \
+(cd win && WINEDEBUG=-all wine ../twinex-$2-win64/twinex-cli.exe -y -q --no-datestamps -o out ../tree) >/dev/null 2>win.err \
   || fail "twinex-cli.exe under Wine: $(cat win.err)"
 # Z:\tmp\x\win\out -> /tmp/x/linux/out; the creation date left out.
 sed -e '/^CREATION DATE:/d' -e 's|Z:\\|/|g' -e 's|\\|/|g' -e 's|/win/|/linux/|g' win/out/twinfiles000.txt >win.report
