@@ -246,11 +246,15 @@ public:
     std::vector<std::string> files()
     {
         std::vector<std::string> out;
-        for (Node* n = FirstNode(&st.flist); n && n->next; n = n->next) {
-            out.push_back(std::string(reinterpret_cast<Fnode*>(n)->pathname).substr(tree_.root().size() + 1));
-            std::replace(out.back().begin(), out.back().end(), PATH_SEP, '/');
-        }
+        for (Node* n = FirstNode(&st.flist); n && n->next; n = n->next)
+            out.push_back(relative(reinterpret_cast<Fnode*>(n)->pathname));
         return out;
+    }
+    std::string relative(const std::string& p) const
+    {
+        std::string r = p.substr(tree_.root().size() + 1);
+        std::replace(r.begin(), r.end(), PATH_SEP, '/');
+        return r;
     }
 
 private:
