@@ -41,13 +41,11 @@ class TestTree {
 public:
     explicit TestTree(Platform& sys = system_platform()) : sys_(sys)
     {
-        namespace fs = std::filesystem;
         std::random_device rd;
         std::error_code ec;
-        fs::path base = fs::temp_directory_path(ec);
         for (int i = 0; i < 100 && root_.empty(); ++i) {
-            fs::path p = base / ("twinex-tree-" + std::to_string(rd()));
-            if (fs::create_directory(p, ec))
+            auto p = std::filesystem::temp_directory_path(ec) / ("twinex-tree-" + std::to_string(rd()));
+            if (std::filesystem::create_directory(p, ec))
                 root_ = p.string();
         }
         while (root_.size() > 1 && (root_.back() == '/' || root_.back() == '\\'))
@@ -70,9 +68,8 @@ public:
     std::string path(const std::string& rel) const
     {
         std::string p = root_;
-        if (rel.empty())
-            return p;
-        p += PATH_SEP;
+        if (!rel.empty())
+            p += PATH_SEP;
         for (char c : rel)
             p += c == '/' ? PATH_SEP : c;
         return p;
@@ -81,7 +78,7 @@ public:
     void dir(const std::string& rel) const
     {
         std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(path(rel)), ec);
+        std::filesystem::create_directories(path(rel), ec);
     }
 
     // A file with its bytes and its times (seconds since 1970); the
@@ -91,10 +88,7 @@ public:
         size_t cut = rel.rfind('/');
         if (cut != std::string::npos)
             dir(rel.substr(0, cut));
-        {
-            std::ofstream out(path(rel), std::ios::binary);
-            out << bytes;
-        }
+        std::ofstream(path(rel), std::ios::binary) << bytes;
         set_times(rel, mtime, atime < 0 ? mtime : atime);
     }
 
@@ -104,9 +98,8 @@ public:
         FileHandle h = sys_.open_for_times(path(rel).c_str(), true, &err);
         ASSERT_NE(h, nullptr) << path(rel);
         FileTimes t;
-        t.creation = unix_to_ticks(mtime);
+        t.creation = t.write = unix_to_ticks(mtime);
         t.access = unix_to_ticks(atime);
-        t.write = unix_to_ticks(mtime);
         EXPECT_TRUE(sys_.set_file_times(h, t));
         sys_.close_handle(h);
     }
@@ -207,17 +200,17 @@ public:
         : tree_(tree), fp(T_2005_06_14, listing_kinds), st(fp, fb)
     {
         pin_utc();
-        st.request_flag = 0;
-        st.r_flag = 0;
-        st.i_flag = 1;
-        st.t_flag = 0;
-        st.dom_flag = 1;
-        st.m_flag = 0;
-        st.save_flag = 0;
+        st.request_flag = st.r_flag = st.t_flag = st.m_flag = st.save_flag = 0;
+        st.i_flag = st.dom_flag = 1;
         output("out");
     }
 
     void root(const std::string& rel) { root_path(tree_.path(rel)); }
+    void roots(std::initializer_list<const char*> rels)
+    {
+        for (const char* r : rels)
+            root(r);
+    }
     void root_path(const std::string& p)
     {
         Dnode* d = static_cast<Dnode*>(malloc(sizeof(Dnode)));
@@ -260,9 +253,7 @@ public:
     std::string relative(const std::string& p) const
     {
         std::string r = p.substr(tree_.root().size() + 1);
-        for (char& c : r)
-            if (c == PATH_SEP)
-                c = '/';
+        std::replace(r.begin(), r.end(), PATH_SEP, '/');
         return r;
     }
 
@@ -273,6 +264,21 @@ public:
     TestPlatform fp;
     RecordingFeedback fb;
     ScanState st;
+};
+
+// The tree most move and delete tests start from: one name in three roots,
+// a/notes.txt "AAA" (the oldest), b/notes.txt "BBBB" (the newest) and
+// c/notes.txt "CC", collected as b, c, a; a scan over the three roots.
+struct ThreeCopies {
+    TestTree t;
+    ScanRun run{t};
+    ThreeCopies()
+    {
+        t.file("a/notes.txt", "AAA", 1000, 1100);
+        t.file("b/notes.txt", "BBBB", 3000, 3100);
+        t.file("c/notes.txt", "CC", 2000, 2100);
+        run.roots({"a", "b", "c"});
+    }
 };
 
 // The lines joined with the report's line end.
