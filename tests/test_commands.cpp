@@ -1,6 +1,6 @@
-// The main window's commands against a fake window: starting states, the
-// action rules, SCAN's questions, flags and summary, the start of the scan
-// thread, and leaving a scan (ABORT, AGAIN, QUIT, the close box) without
+// The main window's commands and its chooser against a fake window and fake
+// drives: browsing and choosing, the action rules, SCAN's questions, flags
+// and start, and leaving a scan (ABORT, AGAIN, QUIT, the close box) without
 // releasing anything under a running thread.
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/state.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/recording_feedback.h"
 #include "ui/common/commands.h"
@@ -16,13 +15,12 @@
 namespace {
 
 using Rows = std::vector<std::string>;
+const char* const kA = "A:  [ REMOVABLE DRIVE ] <UNAVAILABLE>";
+const char* const kC = "C:  [ FIXED DRIVE ]";
+const char* const kD = "D:  [ CDROM DRIVE ]";
+std::string N(const char* p) { return native_path(p); }
 
-enum {
-    SCAN = 100, CANCEL = 101, HELP = 102, MOVE = 108, DELETE = 109, PARENT = 112, DRIVES = 113,
-    FOR_SCAN = 116, FOR_OUTPUT = 117, CLEAR_OUTPUT = 125, ABORT = 200, QUIT = 201,
-};
-
-class CommandsTest : public ::testing::Test {
+class Window : public ::testing::Test {
 protected:
     DrivePlatform sys;
     RecordingFeedback fb;
@@ -32,464 +30,272 @@ protected:
 
     void SetUp() override
     {
-        sys.drives['C'] = {DRIVE_KIND_FIXED, true};
-        sys.drives['D'] = {DRIVE_KIND_CDROM, true};
-        sys.add_dir(native_path("C:\\DATA"));
-        sys.add_dir(native_path("C:\\OUT"));
+        sys.drives = {{'A', {DRIVE_KIND_REMOVABLE, false}}, {'C', {DRIVE_KIND_FIXED, true}},
+                      {'D', {DRIVE_KIND_CDROM, true}}};
+        sys.listings = {{"C:", {"WINNT/", "DATA/", ".config/", "boot.ini"}}, {N("C:\\WINNT"), {"SYSTEM/", "win.ini"}},
+                        {N("C:\\WINNT\\SYSTEM"), {}}, {N("C:\\DATA"), {}}};
         w.thread_done = &sys.thread_done;
         ASSERT_EQ(1, cmd.CreateMainControls());
     }
-
-    void click(int id) { cmd.TX_OnCommand(id); }
-    // A check box toggles itself, then tells its parent.
-    void tick(int index)
+    void click(int index) { cmd.TX_OnCommand(MAIN_ID_BASE + index); }
+    void panel_click(int field) { cmd.TX_OnCommand(PANEL_ID_BASE + field); }
+    // Double clicks each row of CHOOSE_W in turn.
+    void open(std::initializer_list<std::string> rows)
     {
-        w.checks[index] = !w.checks[index];
-        click(MAIN_ID_BASE + index);
+        for (const std::string& row : rows) {
+            ASSERT_TRUE(w.select(MC_CHOOSE, row)) << row;
+            cmd.on_double_click(MC_CHOOSE);
+        }
     }
-    void choose_drive(char letter)
+    // Selects a row of CHOOSE_W and clicks `button` ("for SCAN" by default).
+    void press(const std::string& row, int button = MC_FOR_SCAN)
     {
-        cmd.chooser().type = CHOOSE_DRIVES;
-        ASSERT_EQ(1, SetChooseData(cmd.chooser()));
-        w.selection[MC_CHOOSE] = -1;
-        for (size_t i = 0; i < w.rows[MC_CHOOSE].size(); i++)
-            if (w.rows[MC_CHOOSE][i][0] == letter)
-                w.selection[MC_CHOOSE] = static_cast<int>(i);
-        click(FOR_SCAN);
+        ASSERT_TRUE(w.select(MC_CHOOSE, row)) << row;
+        click(button);
     }
-    void choose_in_c(const char* name)
-    {
-        click(DRIVES);
-        ASSERT_TRUE(w.select(MC_CHOOSE, "C:  [ FIXED DRIVE ]"));
-        cmd.on_double_click(MC_CHOOSE);
-        ASSERT_TRUE(w.select(MC_CHOOSE, name));
-        click(FOR_SCAN);
-    }
-    // A confirmed scan of C:\DATA written to C:\OUT.
+    // A confirmed scan of C:\DATA written to C:\DATA; its boxes are cleared.
     void start_scan()
     {
-        choose_in_c("DATA");
-        w.texts[MC_OUTPUT] = native_path("C:\\OUT");
-        fb.script({1});
-        click(SCAN);
-        ASSERT_TRUE(w.panel_shown);
-        ASSERT_EQ(1, sys.threads_started);
+        open({kC});
+        press("DATA");
+        w.texts[MC_OUTPUT] = N("C:\\DATA");
+        click(MC_SCAN);
         fb.clear();
     }
-    std::vector<std::string> questions()
+    Rows boxes()
     {
-        std::vector<std::string> out;
+        Rows out;
         for (const auto& m : fb.messages())
             out.push_back(m.msg1.value_or("") + "/" + m.msg2.value_or("") + "/" + m.msg3.value_or(""));
         return out;
     }
-    int roots()
+    size_t roots()
     {
-        int n = 0;
-        for (Node* p = st.dlist.head; p && p->next; p = p->next)
-            n++;
+        size_t n = 0;
+        for (Node* p = st.dlist.head; p && p->next; p = p->next) ++n;
         return n;
     }
 };
 
-TEST_F(CommandsTest, FirstWindowShowsTheStartingStates)
+// ------------------------------------------------------------ the chooser
+
+// Drives, then one directory at a time (files, "." and ".." not listed);
+// PARENT walks back up to the drives. An unavailable drive is neither opened
+// nor chosen.
+TEST_F(Window, ChooserBrowsesDrivesAndDirectories)
 {
-    EXPECT_TRUE(w.main_shown);
-    EXPECT_TRUE(w.checks[MC_CASE]);
-    EXPECT_TRUE(w.checks[MC_DATES]);
-    EXPECT_FALSE(w.checks[MC_CRLF]);
-    EXPECT_FALSE(w.checks[MC_MOVE]);
-    EXPECT_FALSE(w.checks[MC_DELETE]);
-    EXPECT_TRUE(w.checks[MC_REQUEST]);
-    EXPECT_TRUE(w.checks[MC_SAVE]);
-    EXPECT_FALSE(w.enabled[MC_REQUEST]);
-    EXPECT_FALSE(w.enabled[MC_SAVE]);
-    EXPECT_TRUE(w.enabled[MC_MOVE]);
-    EXPECT_TRUE(w.enabled[MC_DELETE]);
-    EXPECT_EQ((Rows{"C:  [ FIXED DRIVE ]", "D:  [ CDROM DRIVE ]"}), w.rows[MC_CHOOSE]);
-    EXPECT_TRUE(w.rows[MC_CHOSEN].empty());
-    EXPECT_EQ("", w.texts[MC_PATH]);
-    EXPECT_EQ("", w.texts[MC_OUTPUT]);
-    EXPECT_EQ("", w.texts[MC_PATTERNS]);
-    EXPECT_EQ(0u, fb.message_count());
+    EXPECT_EQ(w.rows[MC_CHOOSE], (Rows{kA, kC, kD}));
+    open({kA});
+    press(kA);
+    press(kA, MC_FOR_OUTPUT);
+    press(kD, MC_FOR_OUTPUT);
+    EXPECT_EQ(w.texts[MC_PATH] + "|" + w.texts[MC_OUTPUT], "|D:");
+    open({kC});
+    EXPECT_EQ(w.rows[MC_CHOOSE], (Rows{"WINNT", "DATA", ".config"}));
+    open({"WINNT", "SYSTEM"});
+    click(MC_PARENT);
+    press("SYSTEM", MC_FOR_OUTPUT);
+    EXPECT_EQ(w.texts[MC_PATH] + "|" + w.texts[MC_OUTPUT], N("C:\\WINNT|C:\\WINNT\\SYSTEM"));
+    for (std::string path : {"C:", "", ""}) {  // from a drive's root to the drives, and no further
+        click(MC_PARENT);
+        EXPECT_EQ(w.texts[MC_PATH], path);
+    }
+    EXPECT_EQ(w.rows[MC_CHOOSE], (Rows{kA, kC, kD}));
+    EXPECT_EQ(roots() + fb.message_count(), 0u);
 }
 
-TEST_F(CommandsTest, ActionBoxesExcludeEachOtherAndOnlyDeleteLivensItsOptions)
+// A path of 260 characters opens; a longer one could be neither shown whole
+// nor read back, and is refused with a message.
+TEST_F(Window, PathsBeyondTheChooserLimitAreRefused)
 {
-    tick(MC_DELETE);
-    EXPECT_TRUE(w.enabled[MC_REQUEST]);
-    EXPECT_TRUE(w.enabled[MC_SAVE]);
+    const std::string base = N("C:\\DATA\\"), x(CHOOSER_PATH - base.size(), 'x'), y = base + x + PATH_SEP + "y";
+    sys.listings[N("C:\\DATA")] = {x + "/"};
+    sys.listings[base + x] = {"y/"};
+    open({kC, "DATA", x, "y"});
+    press("y");
+    press("y", MC_FOR_OUTPUT);
+    EXPECT_EQ(w.texts[MC_PATH], base + x);
+    EXPECT_EQ(boxes(), (Rows{"PATH TOO LONG/" + y + "/Not opened.", "PATH TOO LONG/" + y + "/Not added to chosen list.",
+                             "PATH TOO LONG/" + y + "/Not chosen for output."}));
+    EXPECT_EQ(roots(), 0u);
+}
+
+// CHOSEN_W shows the roots: rebuilt when a new root replaces those below it,
+// before the box tells of them; a double click drops a root.
+TEST_F(Window, ChosenListFollowsTheRoots)
+{
+    open({kC});
+    press("DATA");
+    click(MC_DRIVES);
+    press(kD);
+    Rows shown_when_told;
+    fb.on_complain([&](const RecordingFeedback::Message&) { shown_when_told = w.rows[MC_CHOSEN]; });
+    press(kC);
+    ASSERT_TRUE(w.select(MC_CHOSEN, "D:"));
+    cmd.on_double_click(MC_CHOSEN);
+    EXPECT_EQ(shown_when_told, (Rows{"D:", "C:"}));
+    EXPECT_EQ(w.rows[MC_CHOSEN], (Rows{"C:"}));
+    EXPECT_EQ(roots(), 1u);
+}
+
+// ------------------------------------------------------------ the commands
+
+// The two actions exclude each other; only DELETE livens its sub-options,
+// whose ticks stay as they are. After each tick: MOVE, DELETE, sub-options.
+TEST_F(Window, ActionBoxRules)
+{
     w.checks[MC_SAVE] = false;
-
-    tick(MC_MOVE);
-    EXPECT_TRUE(w.checks[MC_MOVE]);
-    EXPECT_FALSE(w.checks[MC_DELETE]);
-    EXPECT_FALSE(w.enabled[MC_REQUEST]);
-    EXPECT_FALSE(w.enabled[MC_SAVE]);
-    EXPECT_TRUE(w.checks[MC_REQUEST]);   // ticks are kept while greyed
-    EXPECT_FALSE(w.checks[MC_SAVE]);
-
-    tick(MC_DELETE);
-    EXPECT_FALSE(w.checks[MC_MOVE]);
-    EXPECT_TRUE(w.enabled[MC_REQUEST]);
-
-    tick(MC_DELETE);
-    EXPECT_FALSE(w.enabled[MC_REQUEST]);
-    EXPECT_FALSE(w.enabled[MC_SAVE]);
-
-    tick(MC_MOVE);
-    tick(MC_MOVE);   // unticking MOVE greys too and leaves DELETE unticked
-    EXPECT_FALSE(w.checks[MC_DELETE]);
-    EXPECT_FALSE(w.enabled[MC_REQUEST]);
+    std::string seen;
+    for (int box : {MC_DELETE, MC_MOVE, MC_DELETE, MC_DELETE, MC_MOVE, MC_MOVE}) {
+        w.checks[box] = !w.checks[box];  // a check box ticks itself, then tells its parent
+        click(box);
+        const int live = w.enabled[MC_REQUEST] + w.enabled[MC_SAVE];
+        seen += std::string(w.checks[MC_MOVE] ? "M" : "-") + (w.checks[MC_DELETE] ? "D" : "-") + " ?+"[live] + " ";
+    }
+    EXPECT_EQ(seen, "-D+ M-  -D+ --  M-  --  ");
+    EXPECT_TRUE(w.checks[MC_REQUEST] && !w.checks[MC_SAVE]);
 }
 
-TEST_F(CommandsTest, ScanWithNothingChosenOnlySaysSo)
+// SCAN without roots says so; without an output it offers the first root,
+// shows it in the OUTPUT box, then asks for the confirmation. A no at either
+// question starts nothing and keeps the counters.
+TEST_F(Window, ScanAsksForTheOutputThenTheConfirmation)
 {
-    click(SCAN);
-    ASSERT_EQ(1u, fb.message_count());
-    EXPECT_EQ(COMPLAIN_NOTICE, fb.last_message().kind);
-    EXPECT_EQ("NOTHING TO SCAN", fb.last_message().msg1.value_or(""));
-    EXPECT_TRUE(w.main_shown);
-    EXPECT_FALSE(w.panel_shown);
-    EXPECT_EQ(0, sys.threads_started);
+    click(MC_SCAN);
+    open({kC});
+    press("DATA");
+    press("WINNT");
+    st.numfiles = 7;
+    fb.script({0, 1, 0});
+    click(MC_SCAN);
+    EXPECT_EQ(w.texts[MC_OUTPUT], "");
+    click(MC_SCAN);
+    const std::string offer = "NO OUTPUT CHOSEN/Do you want to use:-/" + N("C:\\DATA");
+    EXPECT_EQ(boxes(), (Rows{"NOTHING TO SCAN//", offer, offer, "LISTING TWINEX ONLY/ARE YOU SURE?/"}));
+    EXPECT_EQ(w.texts[MC_OUTPUT], N("C:\\DATA"));
+    EXPECT_EQ(st.numfiles, 7);
+    EXPECT_TRUE(w.main_shown && w.enabled[MC_SCAN]);
+    EXPECT_EQ(sys.threads_started, 0);
 }
 
-TEST_F(CommandsTest, ScanWithoutOutputOffersTheFirstRootThenAsksForConfirmation)
+// The flags SCAN sets from the ticks, and the summary it asks about: a move
+// saves everything and asks nothing; a listing keeps the last flags.
+TEST_F(Window, ActionFlagsAndSummaryFollowTheTicks)
 {
-    choose_in_c("DATA");
-    choose_drive('D');
-    ASSERT_EQ(2, roots());
-
-    fb.script({0});
-    click(SCAN);
-    EXPECT_EQ((std::vector<std::string>{"NO OUTPUT CHOSEN/Do you want to use:-/" + native_path("C:\\DATA")}),
-              questions());
-    EXPECT_EQ("", w.texts[MC_OUTPUT]);
-
-    fb.clear();
-    fb.script({1, 0});
-    click(SCAN);
-    EXPECT_EQ((std::vector<std::string>{"NO OUTPUT CHOSEN/Do you want to use:-/" + native_path("C:\\DATA"),
-                                        "LISTING TWINEX ONLY/ARE YOU SURE?/"}),
-              questions());
-    EXPECT_EQ(COMPLAIN_OKCANCEL, fb.last_message().kind);
-    // Cancelled at the confirmation: only the OUTPUT box changed.
-    EXPECT_EQ(native_path("C:\\DATA"), w.texts[MC_OUTPUT]);
-    EXPECT_TRUE(w.main_shown);
-    EXPECT_EQ(2, roots());
-    EXPECT_EQ(0, sys.threads_started);
-}
-
-TEST_F(CommandsTest, ConfirmedScanSwapsToThePanelAndStartsOneThread)
-{
-    w.texts[MC_PATTERNS] = "*.txt";
-    st.numfiles = 5;
-    st.abort_flag = 1;
-    start_scan();
-    EXPECT_FALSE(w.main_shown);
-    EXPECT_EQ("LISTING TWINEX ONLY", w.panel[PF_SUMMARY]);
-    EXPECT_EQ("ABORT", w.panel[PF_ABORT]);
-    EXPECT_EQ("", w.panel[PF_COLLECT_LABEL]);
-    EXPECT_EQ(native_path("C:\\OUT"), st.outputname);
-    ASSERT_NE(nullptr, st.pattern);
-    EXPECT_STREQ("*.txt", st.pattern);
-    EXPECT_EQ(0, st.abort_flag);
-    EXPECT_EQ(0, st.numfiles);
-    EXPECT_NE(nullptr, st.hThread);
-
-    // The main controls are gone: their late clicks do nothing.
-    click(SCAN);
-    click(FOR_SCAN);
-    EXPECT_EQ(1, sys.threads_started);
-    EXPECT_FALSE(w.closed);
-}
-
-TEST_F(CommandsTest, ActionFlagsAndSummaryFollowTheTicks)
-{
-    choose_in_c("DATA");
-    w.texts[MC_OUTPUT] = "C:";
-    struct Case {
+    const struct {
         bool move, del, request, save;
         const char* summary;
         int dom, request_flag, save_flag;
     } cases[] = {
-        {true, false, true, false, "MOVING TWINEX to SINKHOLE", 1, 0, 1},
+        {true, true, true, false, "MOVING TWINEX to SINKHOLE", 1, 0, 1},
         {false, true, true, true, "DELETING OLD MODIFIED,  SAVING deleted files in SINKHOLE", -1, 1, 1},
         {false, true, false, false, "DELETING OLD MODIFIED without Saving", -1, 0, 0},
-        {false, false, true, true, "LISTING TWINEX ONLY", 1, 0, 0},   // flags kept from the last scan
+        {false, false, true, true, "LISTING TWINEX ONLY", 1, 0, 0},
     };
-    for (const Case& k : cases) {
-        w.checks[MC_MOVE] = k.move;
-        w.checks[MC_DELETE] = k.del;
-        w.checks[MC_REQUEST] = k.request;
-        w.checks[MC_SAVE] = k.save;
+    press(kD);
+    for (const auto& k : cases) {
+        w.checks[MC_MOVE] = k.move, w.checks[MC_DELETE] = k.del;
+        w.checks[MC_REQUEST] = k.request, w.checks[MC_SAVE] = k.save;
+        w.checks[MC_CASE] = !k.move, w.checks[MC_DATES] = k.move, w.checks[MC_CRLF] = k.del;
+        w.texts[MC_OUTPUT] = "D:";
         fb.clear();
         fb.script({0});
-        click(SCAN);
-        EXPECT_EQ(k.summary, fb.last_message().msg1.value_or("")) << k.summary;
-        EXPECT_EQ(k.dom, st.dom_flag) << k.summary;
-        EXPECT_EQ(k.request_flag, st.request_flag) << k.summary;
-        EXPECT_EQ(k.save_flag, st.save_flag) << k.summary;
-        EXPECT_EQ(k.move ? 1 : 0, st.m_flag) << k.summary;
+        click(MC_SCAN);
+        EXPECT_EQ(boxes(), (Rows{std::string(k.summary) + "/ARE YOU SURE?/"}));
+        EXPECT_EQ((std::vector<int>{st.dom_flag, st.request_flag, st.save_flag, st.m_flag, st.i_flag, st.t_flag,
+                                    st.r_flag}),
+                  (std::vector<int>{k.dom, k.request_flag, k.save_flag, k.move, !k.move, k.move, k.del}))
+            << k.summary;
     }
 }
 
-TEST_F(CommandsTest, PatternIsCutToItsLimitAndAnEmptyBoxMeansNone)
-{
-    choose_in_c("DATA");
-    w.texts[MC_OUTPUT] = "C:";
-    w.texts[MC_PATTERNS] = std::string(3000, '?');
-    fb.set_default_answer(0);
-    click(SCAN);
-    ASSERT_NE(nullptr, st.pattern);
-    EXPECT_EQ(2047u, std::string(st.pattern).size());
-    w.texts[MC_PATTERNS].clear();
-    click(SCAN);
-    EXPECT_EQ(nullptr, st.pattern);
-}
+// A confirmed scan swaps to the panel and starts one thread, with the
+// counters and the abort flag cleared. Leaving it, whether its thread runs,
+// has finished (hThread held) or stalled (it gave up during collection and
+// cleared hThread): ABORT (AGAIN), QUIT or the window's destruction, with
+// clicks during the wait. Nothing is released and the window stays while the
+// thread is waited for; QUIT closes any open question first, and a report
+// the thread left open.
+const struct Leave {
+    const char* what;
+    bool done, stalled;
+    int act, in_wait;  // panel buttons; act -1: the window is destroyed; in_wait -1: nothing
+    int waits;
+    bool ended;  // open questions were closed
+    bool main, closed;
+    size_t roots;
+} leaves[] = {
+    {"abort", false, false, PF_ABORT, -1, 1, 0, true, false, 0},
+    {"again", true, false, PF_ABORT, -1, 1, 0, true, false, 0},
+    {"stalled", true, true, PF_ABORT, -1, 0, 0, false, false, 1},
+    {"stalled, then quit", true, true, PF_QUIT, -1, 1, 1, false, true, 1},
+    {"quit", false, false, PF_QUIT, -1, 1, 1, false, true, 1},
+    {"quit during abort's wait", false, false, PF_ABORT, PF_QUIT, 1, 1, false, true, 0},
+    {"destroyed", false, false, -1, -1, 1, 0, false, false, 0},
+};
 
-TEST_F(CommandsTest, AbortStopsWaitsAndBringsBackAnEmptyChooserWithListOptionsKept)
+void PrintTo(const Leave& l, std::ostream* os) { *os << l.what; }
+struct Leaving : Window, ::testing::WithParamInterface<Leave> {};
+
+TEST_P(Leaving, NothingGoesUnderARunningThread)
 {
-    tick(MC_CRLF);
-    tick(MC_CASE);
-    tick(MC_MOVE);
-    bool flag_seen = false, panel_during_wait = false;
-    w.during_wait = [&] {
-        flag_seen = st.abort_flag == 1;
-        panel_during_wait = w.panel_shown && roots() == 1;
-    };
+    const Leave& l = GetParam();
+    w.texts[MC_PATTERNS] = "*.txt";
+    st.numfiles = 5;
+    st.abort_flag = 1;
     start_scan();
-    click(ABORT);
-    EXPECT_TRUE(flag_seen);
-    EXPECT_TRUE(panel_during_wait);   // nothing released before the thread ended
-    EXPECT_EQ(1, sys.threads_closed);
-    EXPECT_EQ(nullptr, st.hThread);
-    EXPECT_FALSE(w.panel_shown);
-    EXPECT_TRUE(w.main_shown);
-    EXPECT_EQ(0, roots());
-    EXPECT_TRUE(w.rows[MC_CHOSEN].empty());
-    EXPECT_EQ("", w.texts[MC_OUTPUT]);
-    EXPECT_EQ("", w.texts[MC_PATH]);
-    EXPECT_EQ(CHOOSE_DRIVES, cmd.chooser().type);
-    EXPECT_EQ(2u, w.rows[MC_CHOOSE].size());
-    EXPECT_TRUE(w.checks[MC_CRLF]);
-    EXPECT_FALSE(w.checks[MC_CASE]);
-    EXPECT_FALSE(w.checks[MC_MOVE]);
-    // The move forced its sub-options: asked nothing, saved everything.
-    EXPECT_FALSE(w.checks[MC_REQUEST]);
-    EXPECT_TRUE(w.checks[MC_SAVE]);
-    EXPECT_FALSE(w.enabled[MC_SAVE]);
-    EXPECT_EQ(0u, fb.message_count());
-    EXPECT_FALSE(w.closed);
-
-    click(ABORT);   // no scan any more: nothing
-    EXPECT_EQ(1, w.waits);
-}
-
-TEST_F(CommandsTest, AgainAfterAFinishedScanReturnsToIdle)
-{
-    start_scan();
-    sys.thread_done = true;   // finished; hThread still held
-    click(ABORT);
-    EXPECT_TRUE(w.main_shown);
-    EXPECT_FALSE(w.panel_shown);
-    EXPECT_EQ(1, sys.threads_closed);
-}
-
-TEST_F(CommandsTest, StalledScanIgnoresAbortAndQuitEndsIt)
-{
-    start_scan();
-    sys.thread_done = true;
-    st.hThread = nullptr;   // the thread gave up during collection
-    click(ABORT);
-    EXPECT_TRUE(w.panel_shown);
-    EXPECT_FALSE(w.main_shown);
-    EXPECT_EQ(0, w.waits);
-    click(QUIT);
-    EXPECT_TRUE(w.closed);
-    EXPECT_EQ(1, sys.threads_closed);
-}
-
-TEST_F(CommandsTest, QuitWaitsForTheThreadAndClosesAReportItLeftOpen)
-{
-    start_scan();
+    ASSERT_TRUE(w.panel_shown && !w.main_shown && st.abort_flag == 0 && st.numfiles == 0);
+    EXPECT_STREQ(st.pattern, "*.txt");
+    EXPECT_EQ(w.panel[PF_SUMMARY], "LISTING TWINEX ONLY");
+    click(MC_SCAN);  // the main controls are gone: late clicks do nothing
+    sys.thread_done = l.done;
+    if (l.stalled) st.hThread = nullptr;
     st.report = tmpfile();
-    ASSERT_NE(nullptr, st.report);
-    bool closed_before_end = true;
-    int ended_before_wait = -1;
-    w.on_close = [&] { closed_before_end = !sys.thread_done; };
-    w.during_wait = [&] { ended_before_wait = fb.questions_ended(); };
-    click(QUIT);
-    EXPECT_EQ(1, ended_before_wait);
-    EXPECT_EQ(1, st.abort_flag);
-    EXPECT_TRUE(w.closed);
-    EXPECT_FALSE(closed_before_end);
-    EXPECT_EQ(nullptr, st.report);
-    cmd.on_destroy();
-    EXPECT_EQ(0, roots());
-    EXPECT_EQ(1, w.waits);
-}
-
-// ABORT leaves an open question of the scan thread to be answered; QUIT or
-// the close box during the wait closes it unanswered, and the window goes
-// once the thread has ended.
-TEST_F(CommandsTest, CloseBoxOrQuitDuringAbortsWaitEndsTheProgramAfterTheWait)
-{
-    start_scan();
+    bool kept_in_wait = false;
     w.during_wait = [&] {
-        EXPECT_EQ(0, fb.questions_ended());
-        click(ABORT);   // ignored: already leaving
-        click(SCAN);
-        cmd.request_end();
-        EXPECT_EQ(1, fb.questions_ended());
+        kept_in_wait = st.abort_flag == 1 && w.panel_shown && roots() == 1 && !w.closed;
+        panel_click(PF_ABORT);
+        click(MC_SCAN);
+        if (l.in_wait >= 0) panel_click(l.in_wait);
         EXPECT_FALSE(w.closed);
     };
-    click(ABORT);
-    EXPECT_EQ(1, w.waits);
-    EXPECT_TRUE(w.closed);
-    EXPECT_FALSE(w.main_shown);
-    EXPECT_EQ(1, sys.threads_closed);
+    l.act < 0 ? cmd.on_destroy() : panel_click(l.act);
+    EXPECT_EQ(w.waits, l.waits);
+    EXPECT_TRUE(kept_in_wait || !l.waits);
+    EXPECT_EQ(fb.questions_ended() > 0, l.ended);
+    EXPECT_EQ(std::make_pair(w.main_shown, w.closed), std::make_pair(l.main, l.closed));
+    EXPECT_EQ(roots(), l.roots);
+    EXPECT_EQ(std::make_pair(sys.threads_started, sys.threads_closed), std::make_pair(1, l.waits));
+    EXPECT_EQ(st.report == nullptr, l.waits == 1);
+    if (st.report) fclose(st.report);
 }
 
-// A box leaves the window live: every click is carried out at once, and the
-// rules between the action boxes run on every click.
-TEST_F(CommandsTest, CommandsDuringABoxAreCarriedOutWithTheirRules)
-{
-    choose_in_c("DATA");
-    w.texts[MC_OUTPUT] = native_path("C:\\OUT");
-    fb.on_complain([&](const RecordingFeedback::Message& m) {
-        if (m.msg1.value_or("") != "")
-            return;   // only the About box
-        tick(MC_DELETE);
-        tick(MC_MOVE);
-        click(CLEAR_OUTPUT);
-        click(PARENT);
-        ASSERT_TRUE(w.select(MC_CHOOSE, "C:  [ FIXED DRIVE ]"));
-        cmd.on_double_click(MC_CHOOSE);
-    });
-    click(HELP);
-    EXPECT_TRUE(w.checks[MC_MOVE]);
-    EXPECT_FALSE(w.checks[MC_DELETE]);
-    EXPECT_FALSE(w.enabled[MC_REQUEST]);
-    EXPECT_FALSE(w.enabled[MC_SAVE]);
-    EXPECT_EQ("", w.texts[MC_OUTPUT]);
-    EXPECT_EQ("C:", w.texts[MC_PATH]);
-    EXPECT_EQ((Rows{"DATA", "OUT"}), w.rows[MC_CHOOSE]);
-}
+INSTANTIATE_TEST_SUITE_P(Window, Leaving, ::testing::ValuesIn(leaves));
 
-// SCAN's questions: the output is shown before the confirmation, a second
-// SCAN is refused (and greyed) while they are open, and the roots may
-// change under them.
-TEST_F(CommandsTest, ScanRefusesASecondScanWhileItAsks)
+// A second SCAN is refused (and greyed) while SCAN's questions are open, and
+// the roots may change under them; the close box during a question ends at
+// once and starts nothing.
+TEST_F(Window, ScanQuestionsGuardAgainstASecondScanAndTheEnd)
 {
-    choose_in_c("DATA");
+    press(kD);
     std::string output_when_confirming;
-    bool scan_greyed = false;
+    bool scan_greyed = true, closed_at_once = false;
     fb.on_complain([&](const RecordingFeedback::Message& m) {
-        scan_greyed = !w.enabled[MC_SCAN];
-        click(SCAN);
-        if (m.msg1.value_or("") == "NO OUTPUT CHOSEN") {
-            ASSERT_TRUE(w.select(MC_CHOSEN, native_path("C:\\DATA")));
-            cmd.on_double_click(MC_CHOSEN);   // the root it offers goes meanwhile
-        } else {
-            output_when_confirming = w.texts[MC_OUTPUT];
+        scan_greyed = scan_greyed && !w.enabled[MC_SCAN];
+        click(MC_SCAN);
+        if (m.msg1 == "NO OUTPUT CHOSEN") {
+            w.select(MC_CHOSEN, "D:");
+            return cmd.on_double_click(MC_CHOSEN);  // the offered root goes
         }
+        output_when_confirming = w.texts[MC_OUTPUT];
+        cmd.request_end();  // the close box
+        closed_at_once = w.closed;
     });
-    fb.script({1, 0});
-    click(SCAN);
-    EXPECT_EQ(2u, fb.message_count());
-    EXPECT_TRUE(scan_greyed);
-    EXPECT_EQ(native_path("C:\\DATA"), output_when_confirming);
-    EXPECT_EQ(0, roots());
-    EXPECT_TRUE(w.enabled[MC_SCAN]);
-    EXPECT_EQ(0, sys.threads_started);
-}
-
-TEST_F(CommandsTest, EndRequestedWhileAQuestionIsOpenEndsAtOnceAndStartsNoScan)
-{
-    choose_in_c("DATA");
-    w.texts[MC_OUTPUT] = "C:";
-    bool closed_at_once = false;
-    fb.on_complain([&](const RecordingFeedback::Message& m) {
-        if (m.msg2.value_or("") == "ARE YOU SURE?") {
-            cmd.request_end();    // the close box
-            closed_at_once = w.closed;
-        }
-    });
-    fb.set_default_answer(1);
-    click(SCAN);
-    EXPECT_TRUE(closed_at_once);
-    EXPECT_EQ(1, fb.questions_ended());
-    EXPECT_EQ(1u, fb.message_count());
-    EXPECT_EQ(0, sys.threads_started);
-}
-
-TEST_F(CommandsTest, FailuresToStartEndTheProgram)
-{
-    sys.threads_fail = true;
-    choose_in_c("DATA");
-    w.texts[MC_OUTPUT] = "C:";
-    click(SCAN);
-    EXPECT_EQ("ERROR: can't create scan thread./QUITTING/", questions().back());
-    EXPECT_EQ(COMPLAIN_ERROR, fb.last_message().kind);
-    EXPECT_TRUE(w.closed);
-}
-
-TEST_F(CommandsTest, PanelThatCannotBeBuiltStartsNoThread)
-{
-    w.fail_panel = true;
-    choose_in_c("DATA");
-    w.texts[MC_OUTPUT] = "C:";
-    click(SCAN);
-    EXPECT_EQ(0, sys.threads_started);
-    EXPECT_TRUE(w.closed);
-}
-
-TEST_F(CommandsTest, MainControlsThatCannotBeRebuiltEndTheProgram)
-{
-    start_scan();
-    w.fail_main = true;
-    click(ABORT);
-    EXPECT_EQ("Can't creat main controls./Maybe not enough memory./QUITTING", questions().back());
-    EXPECT_TRUE(w.closed);
-}
-
-TEST_F(CommandsTest, DestroyDuringAScanWaitsBeforeReleasing)
-{
-    start_scan();
-    int roots_during_wait = -1;
-    w.during_wait = [&] { roots_during_wait = roots(); };
-    cmd.on_destroy();
-    EXPECT_EQ(1, roots_during_wait);
-    EXPECT_EQ(0, roots());
-    EXPECT_EQ(1, st.abort_flag);
-}
-
-TEST_F(CommandsTest, SmallCommands)
-{
-    click(HELP);
-    auto m = fb.last_message();
-    EXPECT_EQ(COMPLAIN_ERROR, m.kind);
-    EXPECT_EQ("", m.msg1.value_or("null"));
-    EXPECT_EQ(0u, m.msg2.value_or("").find("twinex 1.03"));
-    EXPECT_FALSE(m.msg3.value_or("").empty());
-
-    ASSERT_TRUE(w.select(MC_CHOOSE, "D:  [ CDROM DRIVE ]"));
-    click(FOR_OUTPUT);
-    EXPECT_EQ("D:", w.texts[MC_OUTPUT]);
-    click(CLEAR_OUTPUT);
-    EXPECT_EQ("", w.texts[MC_OUTPUT]);
-
-    ASSERT_TRUE(w.select(MC_CHOOSE, "C:  [ FIXED DRIVE ]"));
-    cmd.on_double_click(MC_CHOOSE);
-    EXPECT_EQ("C:", w.texts[MC_PATH]);
-    click(DRIVES);
-    EXPECT_EQ("", w.texts[MC_PATH]);
-    EXPECT_EQ(2u, w.rows[MC_CHOOSE].size());
-
-    click(CANCEL);
-    EXPECT_TRUE(w.closed);
-    EXPECT_EQ(0, sys.threads_started);
+    click(MC_SCAN);
+    EXPECT_EQ(fb.message_count(), 2u);
+    EXPECT_TRUE(scan_greyed && closed_at_once);
+    EXPECT_EQ(output_when_confirming, "D:");
+    EXPECT_EQ(roots() + sys.threads_started, 0u);
 }
 
 }  // namespace

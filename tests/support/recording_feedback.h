@@ -4,8 +4,8 @@
 #pragma once
 
 #include <deque>
-#include <initializer_list>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,160 +20,85 @@ public:
         int kind = 0;
         std::string title;
         std::optional<std::string> msg1, msg2, msg3;  // nullopt: the line was null
-        std::string text;                            // the box text as shown
-        int answer = 0;                              // what Complain returned
+        std::string text;                             // the box text as shown
+        int answer = 0;                               // what Complain returned
     };
 
     // Answers for the next questions (kinds 1 and 2), in order; 1 is OK or
-    // Retry, 0 is Cancel. When the script runs out, `default_answer` is used.
-    void script(std::initializer_list<int> answers)
-    {
-        MutexLock l(mu_);
-        for (int a : answers)
-            answers_.push_back(a);
-    }
-    void set_default_answer(int a)
-    {
-        MutexLock l(mu_);
-        default_answer_ = a;
-    }
+    // Retry, 0 is Cancel. When the script runs out, the default answer (1
+    // unless set) is used.
+    void script(std::initializer_list<int> answers) { locked([&] { answers_.insert(answers_.end(), answers); }); }
+    void set_default_answer(int a) { locked([&] { default_answer_ = a; }); }
     // Called after each message is recorded (outside the lock), for tests that
     // act while a box is "open", such as pressing ABORT during a question.
-    void on_complain(std::function<void(const Message&)> f)
-    {
-        MutexLock l(mu_);
-        hook_ = std::move(f);
-    }
+    void on_complain(std::function<void(const Message&)> f) { locked([&] { hook_ = std::move(f); }); }
 
     int Complain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3) override
     {
-        Message m;
-        m.kind = n;
-        m.title = title ? title : "";
-        if (msg1) m.msg1 = msg1;
-        if (msg2) m.msg2 = msg2;
-        if (msg3) m.msg3 = msg3;
-        m.text = complain_text(msg1, msg2, msg3);
+        auto line = [](const char* s) { return s ? std::optional<std::string>(s) : std::nullopt; };
+        Message m{n, title ? title : "", line(msg1), line(msg2), line(msg3), complain_text(msg1, msg2, msg3), 0};
         std::function<void(const Message&)> hook;
         {
             MutexLock l(mu_);
-            if (ending_)
-                return 0;   // no box is shown once the program ends
+            if (ending_) return 0;  // no box is shown once the program ends
             if (n == COMPLAIN_OKCANCEL || n == COMPLAIN_RETRYCANCEL) {
-                m.answer = default_answer_;
-                if (!answers_.empty()) {
-                    m.answer = answers_.front();
-                    answers_.pop_front();
-                }
+                m.answer = answers_.empty() ? default_answer_ : answers_.front();
                 m.answer = m.answer ? 1 : 0;
+                if (!answers_.empty()) answers_.pop_front();
             }
             messages_.push_back(m);
             hook = hook_;
         }
-        if (hook)
-            hook(m);
+        if (hook) hook(m);
         MutexLock l(mu_);
-        return ending_ ? 0 : m.answer;   // closed by the end before it was answered
+        return ending_ ? 0 : m.answer;  // closed by the end before it was answered
     }
-
-    void end_questions() override
-    {
-        MutexLock l(mu_);
-        ending_ = true;
-        ++questions_ended_;
-    }
-    int questions_ended() const
-    {
-        MutexLock l(mu_);
-        return questions_ended_;
-    }
-
-    void set_field(int index, const char* text) override
-    {
-        MutexLock l(mu_);
-        fields_.emplace_back(index, text ? text : "");
-    }
-
+    void end_questions() override { locked([&] { ending_ = true, ++questions_ended_; }); }
+    void set_field(int index, const char* text) override { locked([&] { fields_.emplace_back(index, text ? text : ""); }); }
     // Recorded as the box it stands for.
     void show_fatal(const char* msg) override { Complain(COMPLAIN_ERROR, "twinex", msg, "QUITTING...", nullptr); }
-
-    void end_program() override
-    {
-        MutexLock l(mu_);
-        ++ended_;
-    }
-
+    void end_program() override { locked([&] { ++ended_; }); }
     // Each as "path: reason".
     void walk_error(const char* path, const char* reason) override
     {
-        MutexLock l(mu_);
-        walk_errors_.push_back(std::string(path) + ": " + reason);
-    }
-    std::vector<std::string> walk_errors() const
-    {
-        MutexLock l(mu_);
-        return walk_errors_;
+        locked([&] { walk_errors_.push_back(std::string(path) + ": " + reason); });
     }
 
     // --- what was recorded -------------------------------------------------
-    std::vector<Message> messages() const
-    {
-        MutexLock l(mu_);
-        return messages_;
-    }
-    size_t message_count() const
-    {
-        MutexLock l(mu_);
-        return messages_.size();
-    }
+    std::vector<std::string> walk_errors() const { return copy(walk_errors_); }
+    std::vector<Message> messages() const { return copy(messages_); }
+    size_t message_count() const { return messages().size(); }
     // The last message; a default Message (kind 0, no lines) when none.
-    Message last_message() const
-    {
-        MutexLock l(mu_);
-        return messages_.empty() ? Message() : messages_.back();
-    }
+    Message last_message() const { return messages().empty() ? Message() : messages().back(); }
     // Every field text set, in order, as (index, text).
-    std::vector<std::pair<int, std::string>> field_events() const
-    {
-        MutexLock l(mu_);
-        return fields_;
-    }
+    std::vector<std::pair<int, std::string>> field_events() const { return copy(fields_); }
     // Every text field `index` was given, in order.
     std::vector<std::string> field_texts(int index) const
     {
-        MutexLock l(mu_);
         std::vector<std::string> out;
-        for (const auto& f : fields_)
-            if (f.first == index)
-                out.push_back(f.second);
+        for (const auto& f : field_events())
+            if (f.first == index) out.push_back(f.second);
         return out;
     }
     // The text field `index` shows now ("" when never set).
-    std::string field(int index) const
-    {
-        MutexLock l(mu_);
-        for (auto it = fields_.rbegin(); it != fields_.rend(); ++it)
-            if (it->first == index)
-                return it->second;
-        return "";
-    }
-    int end_requests() const
-    {
-        MutexLock l(mu_);
-        return ended_;
-    }
+    std::string field(int index) const { return field_texts(index).empty() ? "" : field_texts(index).back(); }
+    int end_requests() const { return copy(ended_); }
+    int questions_ended() const { return copy(questions_ended_); }
     void clear()
     {
-        MutexLock l(mu_);
-        messages_.clear();
-        fields_.clear();
-        answers_.clear();
-        ended_ = 0;
-        ending_ = false;
-        questions_ended_ = 0;
+        locked([&] {
+            messages_.clear(), fields_.clear(), answers_.clear();
+            ended_ = questions_ended_ = 0;
+            ending_ = false;
+        });
     }
 
 private:
+    template <class F>
+    void locked(F f) { MutexLock l(mu_); f(); }
+    template <class T>
+    T copy(const T& value) const { MutexLock l(mu_); return value; }
+
     mutable Mutex mu_;
     std::deque<int> answers_;
     int default_answer_ = 1;
