@@ -10,7 +10,7 @@
 #include "tests/support/cli_harness.h"
 #include "tests/support/golden.h"
 #include "tests/support/tree.h"
-#include "ui/console_feedback.h"
+#include "ui/console/console_feedback.h"
 
 namespace {
 

@@ -13,7 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/scan.h"
+#include "engine/collect.h"
+#include "engine/group.h"
 #include "tests/support/stub_platform.h"
 #include "tests/support/tree.h"
 

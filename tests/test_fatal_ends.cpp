@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/cli_harness.h"
-#include "ui/console_feedback.h"
+#include "ui/console/console_feedback.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "tests/support/tree.h"
-#include "ui/cli_run.h"
+#include "ui/console/cli_run.h"
 
 namespace fs = std::filesystem;
 
