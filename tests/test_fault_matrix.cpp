@@ -107,6 +107,8 @@ void check_disk(const Scenario& s, const std::map<std::string, Fate>& fate)
     EXPECT_EQ(matched, kept.size()) << "a partial or changed copy is kept";
     EXPECT_TRUE(s.kind != Kind::Trash || s.t.names("data/Trash/info").size() == kept.size())
         << "an info file without its file";
+    EXPECT_TRUE(!s.saving() || fate.at("a/notes.txt") != Fate::Done ||
+                s.t.exists("out/twinfiles000.sinkhole/notes.txt/notes000.txt")) << "copies are not named by their file";
 }
 
 // How a step goes wrong: a call fails; a failed copy also leaves part of
