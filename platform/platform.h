@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -16,6 +17,9 @@ struct FileTimes {
     int64_t creation = 0;
     int64_t access = 0;
     int64_t write = 0;
+    // False where the file system keeps no creation time of its own: then
+    // `creation` holds the status-change time instead.
+    bool creation_known = true;
 };
 
 // Identity of a file or directory on its volume: equal ids, same object.
@@ -64,6 +68,11 @@ public:
 using ThreadProc = unsigned (*)(void*);
 using ThreadHandle = void*;
 using FileHandle = void*;   // null when an open failed
+using DirHandle = void*;    // a directory held open to act in it; null when an open failed
+
+// The error of an act on a file held open whose name, in its directory, no
+// longer leads to that file (it was replaced meanwhile).
+constexpr int ERR_NOT_THE_FILE = ESTALE;
 
 class Platform {
 public:
@@ -115,10 +124,63 @@ public:
     // taken, so nothing existing is ever replaced.
     virtual int rename_new(const char* from, const char* to) = 0;
     virtual int remove_directory(const char* path) = 0;   // an empty one only
-    // Hands a file to a trash kept by the system's shell (the Recycle Bin):
-    // 0 or an error number; ENOSYS where there is none, and the desktop
-    // trash in the file system is to be used instead.
-    virtual int recycle_file(const char* path) = 0;
+    // Like create_directory, but only the user may enter or read it.
+    virtual int create_private_directory(const char* path) { return create_directory(path); }
+
+    // --- acting on a file through the directory it was found in ---------
+    // Every act on a file the scan found goes through its parent directory,
+    // held open, so that no path is looked up again between the check and
+    // the act. Error results are errno values, 0 is success.
+    //
+    // Opens the directory `path` to act in it, following links on the way
+    // (a root as the user gave it). `id` (may be null) gets its identity.
+    virtual DirHandle open_dir_path(const char* path, FileId* id, int* err) = 0;
+    // Opens the sub-directory `name` of `parent`. A symbolic link (on
+    // Windows any reparse point: a junction too) is followed only when
+    // `follow`; otherwise the open fails (ELOOP). While the handle is open
+    // the directory cannot be renamed or removed where the system can
+    // prevent that (Windows).
+    virtual DirHandle open_dir_at(DirHandle parent, const char* name, bool follow, FileId* id, int* err) = 0;
+    // Makes the sub-directory `name` of `parent`; EEXIST when the name is taken.
+    virtual int make_dir_at(DirHandle parent, const char* name) = 0;
+    // The directory's entries to stable storage; 0 where the system keeps
+    // them so by itself.
+    virtual int flush_dir(DirHandle d) = 0;
+    virtual void close_dir(DirHandle d) = 0;
+    // Opens the regular file `name` of `dir` to read it and act on it, never
+    // through a symbolic link unless `follow`; `st` gets the status of the
+    // file opened (its identity included). While the handle is open, the
+    // file cannot be written to, renamed or removed by others where the
+    // system can prevent that (Windows). Closed with close_handle.
+    virtual FileHandle open_file_at(DirHandle dir, const char* name, bool follow, FileStatus* st, int* err) = 0;
+    // The status of an open file, read from the handle.
+    virtual bool handle_status(FileHandle h, FileStatus* st) = 0;
+    // Removes the file `name` of `dir` that `h` holds open (from
+    // open_file_at); `h` stays open. ERR_NOT_THE_FILE when the name no
+    // longer leads to that file.
+    virtual int remove_file_at(DirHandle dir, const char* name, FileHandle h) = 0;
+    // Renames the file `name` of `from` (held open as `h`, or null) to
+    // `to_name` in `to`, never replacing anything: EEXIST when the name is
+    // taken, EXDEV when the two are on different volumes, ERR_NOT_THE_FILE
+    // as for remove_file_at.
+    virtual int rename_at(DirHandle from, const char* name, FileHandle h, DirHandle to, const char* to_name) = 0;
+    // Copies the file that `h` holds open (`name` of `dir`), from its first
+    // byte, to the new file `to_name` of `to`: EEXIST when the name is
+    // taken, and nothing of a failed copy is left. On success *out holds the
+    // copy open to set its times and flush it.
+    virtual int copy_to_new(DirHandle dir, const char* name, FileHandle h, DirHandle to, const char* to_name,
+                            FileHandle* out) = 0;
+    // An open file's data and status to stable storage.
+    virtual int flush_handle(FileHandle h) = 0;
+    // A stream made by create_new_file, written out and on stable storage.
+    virtual int sync_stream(FILE* f) = 0;
+    // Hands the file `name` of `dir`, held open as `h` and whose full path
+    // is `path`, to a trash kept by the system's shell (the Recycle Bin): 0
+    // or an error number; ENOSYS where there is none, and the desktop trash
+    // in the file system is to be used instead. A file the bin would not
+    // keep (too big, a drive without a bin) is never removed outright: it
+    // stays, with ENOTSUP.
+    virtual int recycle_file(DirHandle dir, const char* name, FileHandle h, const char* path) = 0;
     virtual uint32_t user_id() = 0;   // the numeric user id (0 where there is none)
 
     // --- environment, clock ---------------------------------------------

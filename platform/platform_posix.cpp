@@ -66,6 +66,7 @@ void fill_from_stat(const struct stat& s, FileStatus* st)
     st->times.access = to_ticks(s.st_atim.tv_sec, s.st_atim.tv_nsec);
     st->times.write = to_ticks(s.st_mtim.tv_sec, s.st_mtim.tv_nsec);
     st->times.creation = to_ticks(s.st_ctim.tv_sec, s.st_ctim.tv_nsec);
+    st->times.creation_known = false;
 }
 
 #ifdef STATX_BTIME
@@ -78,9 +79,13 @@ void fill_from_statx(const struct statx& s, FileStatus* st)
     st->id = id_of(makedev(s.stx_dev_major, s.stx_dev_minor), static_cast<ino_t>(s.stx_ino));
     st->times.access = to_ticks(s.stx_atime.tv_sec, s.stx_atime.tv_nsec);
     st->times.write = to_ticks(s.stx_mtime.tv_sec, s.stx_mtime.tv_nsec);
-    // The birth time where the file system keeps one, else the status change.
-    const statx_timestamp& c = (s.stx_mask & STATX_BTIME) ? s.stx_btime : s.stx_ctime;
+    // The birth time where the file system keeps one, else the status
+    // change. A birth time of exactly 0 is one some images carry for every
+    // file: not a time the file was made.
+    bool birth = (s.stx_mask & STATX_BTIME) != 0;
+    const statx_timestamp& c = birth ? s.stx_btime : s.stx_ctime;
     st->times.creation = to_ticks(c.tv_sec, c.tv_nsec);
+    st->times.creation_known = birth && (c.tv_sec != 0 || c.tv_nsec != 0);
 }
 #endif
 
@@ -356,6 +361,72 @@ int open_source(const char* from, int* fd, mode_t* mode)
     return 0;
 }
 
+// ------------------------------------------------- acting in a directory
+
+int dir_fd(DirHandle d) { return handle_fd(d); }
+
+// Opens a directory by `at` and `name` (at may be AT_FDCWD); its identity
+// into *id when asked.
+DirHandle open_directory(int at, const char* name, int extra_flags, FileId* id, int* err)
+{
+    int fd = openat(at, name, O_RDONLY | O_DIRECTORY | O_CLOEXEC | extra_flags);
+    struct stat s;
+    if (fd >= 0 && fstat(fd, &s) != 0) {
+        int e = errno;
+        close(fd);
+        fd = -1;
+        errno = e;
+    }
+    if (fd < 0) {
+        *err = errno;
+        return nullptr;
+    }
+    if (id)
+        *id = id_of(s.st_dev, s.st_ino);
+    *err = 0;
+    return fd_handle(fd);
+}
+
+// True when `name` in `dir` still leads to the file open as `fd`.
+bool still_names(int dir, const char* name, int fd)
+{
+    struct stat byname, held;
+    return fstatat(dir, name, &byname, 0) == 0 && fstat(fd, &held) == 0 && byname.st_dev == held.st_dev &&
+           byname.st_ino == held.st_ino;
+}
+
+// A rename that never replaces: where the file system cannot refuse a taken
+// name by itself, a second link is made (which fails on a taken name) and
+// the old one dropped.
+int rename_no_replace(int from_dir, const char* from, int to_dir, const char* to)
+{
+#ifdef RENAME_NOREPLACE
+    if (renameat2(from_dir, from, to_dir, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+#endif
+    if (linkat(from_dir, from, to_dir, to, 0) != 0)
+        return errno;
+    if (unlinkat(from_dir, from, 0) != 0) {
+        int err = errno;
+        unlinkat(to_dir, to, 0);
+        return err;
+    }
+    return 0;
+}
+
+// The copy's data is handed to the disk at once, so that the flush of a
+// whole batch later finds little left to write.
+void start_writeback(int fd)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+#endif
+}
+
 // ---------------------------------------------------------------- threads
 
 struct PosixThread {
@@ -594,29 +665,104 @@ public:
         }
     }
 
-    // Where the file system cannot refuse a taken name by itself, a second
-    // link is made (which fails on a taken name) and the old one dropped.
     int rename_new(const char* from, const char* to) override
     {
-#ifdef RENAME_NOREPLACE
-        if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
-            return 0;
-        if (errno != EINVAL && errno != ENOSYS)
-            return errno;
-#endif
-        if (link(from, to) != 0)
-            return errno;
-        if (unlink(from) != 0) {
-            int err = errno;
-            unlink(to);
-            return err;
-        }
-        return 0;
+        return rename_no_replace(AT_FDCWD, from, AT_FDCWD, to);
     }
 
     int remove_directory(const char* path) override { return rmdir(path) == 0 ? 0 : errno; }
 
-    int recycle_file(const char*) override { return ENOSYS; }
+    int create_private_directory(const char* path) override { return mkdir(path, 0700) == 0 ? 0 : errno; }
+
+    DirHandle open_dir_path(const char* path, FileId* id, int* err) override
+    {
+        return open_directory(AT_FDCWD, path, 0, id, err);
+    }
+
+    DirHandle open_dir_at(DirHandle parent, const char* name, bool follow, FileId* id, int* err) override
+    {
+        return open_directory(dir_fd(parent), name, follow ? 0 : O_NOFOLLOW, id, err);
+    }
+
+    int make_dir_at(DirHandle parent, const char* name) override
+    {
+        return mkdirat(dir_fd(parent), name, 0777) == 0 ? 0 : errno;
+    }
+
+    int flush_dir(DirHandle d) override { return fsync(dir_fd(d)) == 0 ? 0 : errno; }
+
+    void close_dir(DirHandle d) override
+    {
+        if (d)
+            close(dir_fd(d));
+    }
+
+    FileHandle open_file_at(DirHandle dir, const char* name, bool follow, FileStatus* st, int* err) override
+    {
+        int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (follow ? 0 : O_NOFOLLOW);
+        int fd = openat(dir_fd(dir), name, flags);
+        if (fd < 0) {
+            *err = errno;
+            return nullptr;
+        }
+        *err = status_at(fd, "", AT_EMPTY_PATH, st) ? (st->is_file ? 0 : EINVAL) : errno;
+        if (*err) {
+            close(fd);
+            return nullptr;
+        }
+        return fd_handle(fd);
+    }
+
+    bool handle_status(FileHandle h, FileStatus* st) override
+    {
+        return h && status_at(handle_fd(h), "", AT_EMPTY_PATH, st);
+    }
+
+    int remove_file_at(DirHandle dir, const char* name, FileHandle h) override
+    {
+        if (!still_names(dir_fd(dir), name, handle_fd(h)))
+            return ERR_NOT_THE_FILE;
+        return unlinkat(dir_fd(dir), name, 0) == 0 ? 0 : errno;
+    }
+
+    int rename_at(DirHandle from, const char* name, FileHandle h, DirHandle to, const char* to_name) override
+    {
+        if (h && !still_names(dir_fd(from), name, handle_fd(h)))
+            return ERR_NOT_THE_FILE;
+        return rename_no_replace(dir_fd(from), name, dir_fd(to), to_name);
+    }
+
+    int copy_to_new(DirHandle, const char*, FileHandle h, DirHandle to, const char* to_name,
+                    FileHandle* out) override
+    {
+        int in = handle_fd(h);
+        struct stat s;
+        if (fstat(in, &s) != 0 || lseek(in, 0, SEEK_SET) != 0)
+            return errno;
+        int fd = openat(dir_fd(to), to_name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, s.st_mode & 0777);
+        if (fd < 0)
+            return errno;   // nothing of ours to remove: the name may belong to another file
+        int err = copy_bytes(in, fd);
+        if (err) {
+            close(fd);
+            unlinkat(dir_fd(to), to_name, 0);   // created exclusively above: only our partial copy goes
+            return err;
+        }
+        start_writeback(fd);
+        *out = fd_handle(fd);
+        return 0;
+    }
+
+    int flush_handle(FileHandle h) override { return h && fsync(handle_fd(h)) == 0 ? 0 : errno; }
+
+    int sync_stream(FILE* f) override
+    {
+        if (std::fflush(f) != 0)
+            return errno ? errno : EIO;
+        return fsync(fileno(f)) == 0 ? 0 : errno;
+    }
+
+    int recycle_file(DirHandle, const char*, FileHandle, const char*) override { return ENOSYS; }
 
     uint32_t user_id() override { return static_cast<uint32_t>(getuid()); }
 

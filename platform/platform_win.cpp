@@ -346,10 +346,30 @@ public:
 
     int remove_directory(const char* path) override { return RemoveDirectoryA(path) ? 0 : last_errno(); }
 
+    // Not yet reached through handles on Windows.
+    DirHandle open_dir_path(const char*, FileId*, int* err) override { return *err = ENOSYS, nullptr; }
+    DirHandle open_dir_at(DirHandle, const char*, bool, FileId*, int* err) override { return *err = ENOSYS, nullptr; }
+    int make_dir_at(DirHandle, const char*) override { return ENOSYS; }
+    int flush_dir(DirHandle) override { return 0; }
+    void close_dir(DirHandle) override {}
+    FileHandle open_file_at(DirHandle, const char*, bool, FileStatus*, int* err) override
+    {
+        return *err = ENOSYS, nullptr;
+    }
+    bool handle_status(FileHandle, FileStatus*) override { return false; }
+    int remove_file_at(DirHandle, const char*, FileHandle) override { return ENOSYS; }
+    int rename_at(DirHandle, const char*, FileHandle, DirHandle, const char*) override { return ENOSYS; }
+    int copy_to_new(DirHandle, const char*, FileHandle, DirHandle, const char*, FileHandle*) override
+    {
+        return ENOSYS;
+    }
+    int flush_handle(FileHandle) override { return ENOSYS; }
+    int sync_stream(FILE* f) override { return std::fflush(f) == 0 ? 0 : EIO; }
+
     // The shell's delete with undo allowed and no dialog of any kind. A drive
     // without a Recycle Bin would have the shell remove the file outright:
     // such a file is refused instead.
-    int recycle_file(const char* path) override
+    int recycle_file(DirHandle, const char*, FileHandle, const char* path) override
     {
         char full[MAX_PATH + 2];
         DWORD n = GetFullPathNameA(path, MAX_PATH, full, nullptr);

@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -28,7 +29,11 @@
 enum class FaultOp {
     Stat, OpenDir, EntryStatus, Identity, CreateDirectory, CreateNewFile, CopyFileNew, DeleteFile,
     OpenForRead, OpenForWrite, GetFileTimes, SetFileTimes, WriteFile, FlushFile, CloseFile,
-    OpenForReading, ReadBytes, RenameNew, Count
+    OpenForReading, ReadBytes, RenameNew,
+    // acting through a directory held open; a call's path is the full path
+    // of the directory or of the file named in it
+    OpenDirPath, OpenDirAt, MakeDirAt, FlushDir, OpenFileAt, HandleStatus, RemoveFileAt, RenameAt, CopyToNew,
+    FlushHandle, SyncStream, Count
 };
 
 class FaultPlatform : public Platform {
@@ -52,6 +57,14 @@ public:
     // the calls after it, as for fail), or just after it returned.
     void before(Op op, int nth, std::function<void()> fn, int times = 1) { add(Rule{op, nth, times, 0, fn}); }
     void after(Op op, int nth, std::function<void()> fn) { add(Rule{op, nth, 1, 0, std::move(fn), true}); }
+
+    // Everything whose path starts with `prefix` lies on a volume of its
+    // own, as another file system would: its identities tell another
+    // volume, and a rename into or out of it fails with EXDEV.
+    void other_volume(const std::string& prefix) { other_volume_ = prefix; }
+    // Identities read through open files are unknown, as where the system
+    // cannot tell them.
+    bool hide_ids = false;
 
     int calls(Op op) { return last(op).n; }
     Call last(Op op)
@@ -125,10 +138,95 @@ public:
         return call(Op::RenameNew, from, [&] { return inner_.rename_new(from, to); }, nullptr, to);
     }
 
+    DirHandle open_dir_path(const char* p, FileId* id, int* e) override
+    {
+        DirHandle d = held(call(Op::OpenDirPath, p, [&] { return inner_.open_dir_path(p, id, e); }, e), p);
+        return place_id(p, id), d;
+    }
+    DirHandle open_dir_at(DirHandle parent, const char* name, bool follow, FileId* id, int* e) override
+    {
+        std::string p = below(parent, name);
+        DirHandle d =
+            held(call(Op::OpenDirAt, p.c_str(), [&] { return inner_.open_dir_at(parent, name, follow, id, e); }, e), p);
+        return place_id(p, id), d;
+    }
+    int make_dir_at(DirHandle parent, const char* name) override
+    {
+        return call(Op::MakeDirAt, below(parent, name).c_str(), [&] { return inner_.make_dir_at(parent, name); });
+    }
+    int flush_dir(DirHandle d) override
+    {
+        return call(Op::FlushDir, below(d, "").c_str(), [&] { return inner_.flush_dir(d); });
+    }
+    void close_dir(DirHandle d) override
+    {
+        {
+            MutexLock hold(lock_);
+            dirs_.erase(d);
+        }
+        inner_.close_dir(d);
+    }
+    FileHandle open_file_at(DirHandle dir, const char* name, bool follow, FileStatus* st, int* e) override
+    {
+        *st = FileStatus();
+        std::string p = below(dir, name);
+        FileHandle h = call(Op::OpenFileAt, p.c_str(), [&] { return inner_.open_file_at(dir, name, follow, st, e); }, e);
+        remember(h, p);
+        place_id(p, &st->id);
+        st->id.known = st->id.known && !hide_ids;
+        return h;
+    }
+    bool handle_status(FileHandle h, FileStatus* st) override
+    {
+        *st = FileStatus();
+        std::string p = path_of(h);
+        bool ok = call(Op::HandleStatus, p.c_str(), [&] { return inner_.handle_status(h, st); });
+        place_id(p, &st->id);
+        st->id.known = st->id.known && !hide_ids;
+        return ok;
+    }
+    int remove_file_at(DirHandle dir, const char* name, FileHandle h) override
+    {
+        return call(Op::RemoveFileAt, below(dir, name).c_str(), [&] { return inner_.remove_file_at(dir, name, h); });
+    }
+    int rename_at(DirHandle from, const char* name, FileHandle h, DirHandle to, const char* to_name) override
+    {
+        std::string p = below(from, name), q = below(to, to_name);
+        bool across = elsewhere(p) != elsewhere(q);
+        return call(Op::RenameAt, p.c_str(),
+                    [&] { return across ? EXDEV : inner_.rename_at(from, name, h, to, to_name); }, nullptr, q.c_str());
+    }
+    int copy_to_new(DirHandle dir, const char* name, FileHandle h, DirHandle to, const char* to_name,
+                    FileHandle* out) override
+    {
+        std::string q = below(to, to_name);
+        int err = call(Op::CopyToNew, below(dir, name).c_str(),
+                       [&] { return inner_.copy_to_new(dir, name, h, to, to_name, out); }, nullptr, q.c_str());
+        if (!err)
+            remember(*out, q);
+        return err;
+    }
+    void close_handle(FileHandle h) override
+    {
+        {
+            MutexLock hold(lock_);
+            files_.erase(h);
+        }
+        inner_.close_handle(h);
+    }
+    int flush_handle(FileHandle h) override { return call(Op::FlushHandle, "", [&] { return inner_.flush_handle(h); }); }
+    int sync_stream(FILE* f) override { return call(Op::SyncStream, "", [&] { return inner_.sync_stream(f); }); }
+
     // --- everything else passes straight through -------------------------
     int remove_directory(const char* p) override { return inner_.remove_directory(p); }
-    int recycle_file(const char* p) override { return inner_.recycle_file(p); }
-    void close_handle(FileHandle h) override { inner_.close_handle(h); }
+    int create_private_directory(const char* p) override
+    {
+        return call(Op::CreateDirectory, p, [&] { return inner_.create_private_directory(p); });
+    }
+    int recycle_file(DirHandle d, const char* name, FileHandle h, const char* p) override
+    {
+        return inner_.recycle_file(d, name, h, p);
+    }
     uint32_t user_id() override { return inner_.user_id(); }
     std::string get_env(const char* name) override { return inner_.get_env(name); }
     int64_t now() override { return inner_.now(); }
@@ -167,6 +265,48 @@ private:
         FaultPlatform& owner_;
         std::unique_ptr<DirListing> inner_;
     };
+
+    // The full path of `name` in a directory opened here ("" for the
+    // directory itself).
+    std::string below(DirHandle d, const char* name)
+    {
+        MutexLock hold(lock_);
+        auto it = dirs_.find(d);
+        std::string p = it == dirs_.end() ? std::string() : it->second;
+        if (*name)
+            p += (p.empty() || p.back() == PATH_SEP ? "" : std::string(1, PATH_SEP)) + name;
+        return p;
+    }
+    bool elsewhere(const std::string& p) const
+    {
+        return !other_volume_.empty() && p.compare(0, other_volume_.size(), other_volume_) == 0;
+    }
+    void place_id(const std::string& p, FileId* id)
+    {
+        if (id && elsewhere(p))
+            id->volume ^= 0x5A5A5A5A;
+    }
+    void remember(FileHandle h, const std::string& p)
+    {
+        if (h) {
+            MutexLock hold(lock_);
+            files_[h] = p;
+        }
+    }
+    std::string path_of(FileHandle h)
+    {
+        MutexLock hold(lock_);
+        auto it = files_.find(h);
+        return it == files_.end() ? std::string() : it->second;
+    }
+    DirHandle held(DirHandle d, const std::string& path)
+    {
+        if (d) {
+            MutexLock hold(lock_);
+            dirs_[d] = path;
+        }
+        return d;
+    }
 
     void add(Rule r)
     {
@@ -226,4 +366,7 @@ private:
     Mutex lock_;
     std::vector<Rule> rules_;
     Call last_[int(Op::Count)];
+    std::map<DirHandle, std::string> dirs_;   // the path of each directory held open
+    std::map<FileHandle, std::string> files_;  // and of each file
+    std::string other_volume_;
 };

@@ -70,7 +70,19 @@ public:
     }
     int rename_new(const char*, const char*) override { return EACCES; }
     int remove_directory(const char*) override { return EACCES; }
-    int recycle_file(const char*) override { return ENOSYS; }
+    int recycle_file(DirHandle, const char*, FileHandle, const char*) override { return ENOSYS; }
+    DirHandle open_dir_path(const char*, FileId*, int* err) override { return denied(err); }
+    DirHandle open_dir_at(DirHandle, const char*, bool, FileId*, int* err) override { return denied(err); }
+    int make_dir_at(DirHandle, const char*) override { return EACCES; }
+    int flush_dir(DirHandle) override { return EIO; }
+    void close_dir(DirHandle) override {}
+    FileHandle open_file_at(DirHandle, const char*, bool, FileStatus*, int* err) override { return denied(err); }
+    bool handle_status(FileHandle, FileStatus*) override { return false; }
+    int remove_file_at(DirHandle, const char*, FileHandle) override { return EACCES; }
+    int rename_at(DirHandle, const char*, FileHandle, DirHandle, const char*) override { return EACCES; }
+    int copy_to_new(DirHandle, const char*, FileHandle, DirHandle, const char*, FileHandle*) override { return EACCES; }
+    int flush_handle(FileHandle) override { return EIO; }
+    int sync_stream(FILE*) override { return EIO; }
     uint32_t user_id() override { return 0; }
 
     std::string get_env(const char* name) override
