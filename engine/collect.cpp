@@ -29,8 +29,9 @@ namespace {
 constexpr int32_t COUNT_STRIDE = 256;
 
 struct Level {
-    DirListing* dir;   // owned
-    size_t pos;        // length of this directory's path, separator included
+    DirListing* dir;     // owned
+    size_t pos;          // length of this directory's path, separator included
+    const DirRec* rec;   // what the scan keeps of it, for the actions
 };
 
 struct Walk {
@@ -93,9 +94,10 @@ void out_of_memory(Walk& w)
     quit_error(w.st, "OUT OF MEMORY");
 }
 
-// A directory that could not be opened or read to its end: counted and
-// named, with the system's reason, and the walk goes on with the rest. `pos`
-// is the length of its path in dirname, separator included.
+// A directory that could not be opened or read to its end, or an entry
+// whose kind could not be told: counted and named, with the system's
+// reason, and the walk goes on with the rest. `pos` is the length of its
+// path in dirname (a directory's with its separator).
 void unreadable(Walk& w, size_t pos, int err)
 {
     ++w.st.numunread;
@@ -108,28 +110,38 @@ void unreadable(Walk& w, size_t pos, int err)
     w.st.ui->walk_error(path, error_text(err ? err : EIO).c_str());
 }
 
-// True the first time the directory is met in this scan. A directory whose
-// identity cannot be told is walked every time it is met.
-bool first_visit(Walk& w, DirListing* dir)
+// True the first time the directory is met in this scan, with its identity
+// in *id. A directory whose identity cannot be told is walked every time it
+// is met.
+bool first_visit(Walk& w, DirListing* dir, FileId* id)
 {
     // The open listing knows which directory it reads (no second lookup of
     // the path); a listing that cannot tell leaves it to the platform.
-    FileId id = dir->id();
-    if (!id.known)
-        id = w.st.sys->identity(w.dirname);
-    if (!id.known)
+    *id = dir->id();
+    if (!id->known)
+        *id = w.st.sys->identity(w.dirname);
+    if (!id->known)
         return true;
-    int added = w.index->walked.insert(id);
+    int added = w.index->walked.insert(*id);
     if (added < 0)
         out_of_memory(w);
     return added > 0;
 }
 
+// The record of a directory entered: its parent, its identity and where
+// its path ends.
+const DirRec* keep_directory(Walk& w, size_t pos, const FileId& id, bool via_link)
+{
+    const DirRec* parent = w.depth > 0 ? w.levels[w.depth - 1].rec : nullptr;
+    w.st.dirs.push_back(DirRec{parent, id, uint32_t(pos), via_link});
+    return &w.st.dirs.back();
+}
+
 // Opens the directory whose path is in dirname up to `pos` and makes it the
 // deepest level, unless this scan has walked it already. A sub-directory is
 // opened from its parent's listing, so its path is not looked up again
-// from the root.
-void enter_directory(Walk& w, size_t pos)
+// from the root. `via_link`: its name is a symbolic link.
+void enter_directory(Walk& w, size_t pos, bool via_link)
 {
     std::unique_ptr<DirListing> dir;
     if (w.depth > 0) {
@@ -142,7 +154,8 @@ void enter_directory(Walk& w, size_t pos)
         unreadable(w, pos, errno);
         return;
     }
-    if (!first_visit(w, dir.get()))
+    FileId id;
+    if (!first_visit(w, dir.get(), &id))
         return;
     if (w.depth == w.room) {
         size_t room = w.room ? w.room * 2 : 16;
@@ -154,7 +167,8 @@ void enter_directory(Walk& w, size_t pos)
         w.levels = more;
         w.room = room;
     }
-    w.levels[w.depth++] = Level{dir.release(), pos};
+    const DirRec* rec = keep_directory(w, pos, id, via_link);
+    w.levels[w.depth++] = Level{dir.release(), pos, rec};
 }
 
 void leave_directory(Walk& w)
@@ -190,6 +204,7 @@ void pattern_failure(Walk& w, uint32_t code)
 void keep_status(Fnode* f, const FileStatus* fs)
 {
     f->time_known = fs != nullptr;
+    f->via_link = f->via_link || (fs && fs->is_link);
     f->mtime = fs ? fs->times.write : 0;
     f->size = fs ? fs->size : 0;
     f->id = fs ? fs->id : FileId();
@@ -305,6 +320,8 @@ void take_file(Walk& w, size_t pos, const FileStatus* fs)
         ++st.numpats;
     }
     Fnode* f = make_record(w.dirname, pos, fs);
+    if (f)
+        f->dir = w.levels[w.depth - 1].rec;
     if (!f || !w.index->reserve_one()) {
         if (f)
             free_fnode(f);
@@ -322,7 +339,7 @@ void take_file(Walk& w, size_t pos, const FileStatus* fs)
 
 // A sub-directory: entered unless it lies on the current path already or
 // its entries could not have a path that fits.
-void take_directory(Walk& w, size_t pos, size_t len)
+void take_directory(Walk& w, size_t pos, size_t len, bool via_link)
 {
     if (pos + len + 2 > size_t(PATH_BUF)) {
         skip_long_path(w, pos, w.dirname + pos);
@@ -330,7 +347,7 @@ void take_directory(Walk& w, size_t pos, size_t len)
     }
     w.dirname[pos + len] = PATH_SEP;
     w.dirname[pos + len + 1] = 0;
-    enter_directory(w, pos + len + 1);
+    enter_directory(w, pos + len + 1, via_link);
 }
 
 bool is_dot_entry(const char* name)
@@ -364,18 +381,25 @@ void step(Walk& w)
         return;
     if (kind == DirListing::ENTRY_UNKNOWN || kind == DirListing::ENTRY_LINK) {
         FileStatus fs;
-        if (!top.dir->entry_status(w.dirname, &fs))
+        if (!top.dir->entry_status(w.dirname, &fs)) {
+            // A link that leads nowhere, or an entry gone since it was
+            // listed, is no fault; one whose kind cannot be told at all is
+            // counted and named.
+            int err = errno;
+            if (!fs.is_link && kind == DirListing::ENTRY_UNKNOWN && err != ENOENT)
+                unreadable(w, pos + len, err);
             return;
+        }
         if (fs.is_link && !w.st.follow_links)
             return;
         if (fs.is_file)
             take_file(w, pos, &fs);
         else if (fs.is_directory)
-            take_directory(w, pos, len);
+            take_directory(w, pos, len, fs.is_link);
     } else if (kind == DirListing::ENTRY_FILE) {
         take_file(w, pos, nullptr);
     } else if (kind == DirListing::ENTRY_DIRECTORY) {
-        take_directory(w, pos, len);
+        take_directory(w, pos, len, false);
     }
 }
 
@@ -393,7 +417,7 @@ bool start_root(Walk& w, const char* dname)
     if (!has_sep)
         w.dirname[len] = PATH_SEP;
     w.dirname[pos] = 0;
-    enter_directory(w, pos);
+    enter_directory(w, pos, false);
     return !w.stopped;
 }
 

@@ -97,6 +97,7 @@ void cleanup(ScanState& st)
 {
     free_files(&st.flist);
     free_roots(&st.dlist);
+    std::deque<DirRec>().swap(st.dirs);
     if (st.pattern) {
         free(st.pattern);
         st.pattern = nullptr;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,16 @@ struct Dnode {
     int32_t numfiles;   // regular files met under this root in this scan
 };
 
+// One directory the walk read: enough to reach it again from its root, one
+// step at a time, and to know it is the very directory the walk read. Its
+// path is the first `path_len` bytes of the path of any file found in it.
+struct DirRec {
+    const DirRec* parent;   // null for a root
+    FileId id;              // the identity the walk saw
+    uint32_t path_len;      // separator included
+    bool via_link;          // its name in the parent is a symbolic link the walk followed (-L)
+};
+
 // One collected file.
 struct Fnode {
     Node node;          // must stay first
@@ -28,9 +39,11 @@ struct Fnode {
     char* fname;        // points into pathname at the file's own name
     int32_t num;        // place in its group: 0 for the first member
     bool time_known;    // the status below (time, size, identity) was read while collecting
+    bool via_link;      // its name is a symbolic link the walk followed (-L)
     int64_t mtime;      // last-write time met while collecting (FileTimes ticks)
     uint64_t size;      // size in bytes met while collecting
     FileId id;          // identity met while collecting, where the status query gives it
+    const DirRec* dir;  // the directory it was found in
 };
 
 // What the report recorded, counted for a summary at the end of a run. The
@@ -70,6 +83,7 @@ struct ScanState {
 
     ListHeader flist;
     ListHeader dlist;
+    std::deque<DirRec> dirs;   // every directory the walk read, in the order entered
 
     int request_flag = 1;
     int r_flag = 0;
@@ -86,6 +100,7 @@ struct ScanState {
     int32_t numdeleted = 0;
     int32_t numpats = 0;
     int32_t numunread = 0;   // directories that could not be opened or read to the end
+    int32_t numfaults = 0;   // files left in place by a failure, not by a rule the user chose
 
     ReportCounts counts;
 
