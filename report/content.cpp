@@ -31,32 +31,24 @@ bool unchanged(const FileStatus& before, const FileStatus& now)
     return now.is_file && now.size == before.size && now.times.write == before.times.write;
 }
 
-struct Pair {
-    Platform& sys;
-    FileHandle a = nullptr;
-    FileHandle b = nullptr;
-    char* buf = nullptr;   // two blocks
-    explicit Pair(Platform& s) : sys(s) {}
-    ~Pair()
-    {
-        sys.close_handle(a);
-        sys.close_handle(b);
-        std::free(buf);
-    }
+struct Buffers {
+    char* buf = static_cast<char*>(std::malloc(2 * size_t(BLOCK)));   // two blocks
+    ~Buffers() { std::free(buf); }
 };
 
 // Reads both open files to their ends; Equal only when every byte matched
 // and both ended after exactly `size` bytes.
-Sameness compare_open(Pair& p, uint64_t size, uint64_t* compared, std::string* why)
+Sameness compare_open(Platform& sys, FileHandle a, FileHandle b, char* buf, uint64_t size, uint64_t* compared,
+                      std::string* why)
 {
-    char* x = p.buf;
-    char* y = p.buf + BLOCK;
+    char* x = buf;
+    char* y = buf + BLOCK;
     uint64_t done = 0;
     for (;;) {
         uint32_t nx = 0, ny = 0;
-        int err = read_block(p.sys, p.a, x, BLOCK, &nx);
+        int err = read_block(sys, a, x, BLOCK, &nx);
         if (!err)
-            err = read_block(p.sys, p.b, y, BLOCK, &ny);
+            err = read_block(sys, b, y, BLOCK, &ny);
         if (err) {
             *why = error_text(err);
             return Sameness::Failed;
@@ -76,50 +68,40 @@ Sameness compare_open(Pair& p, uint64_t size, uint64_t* compared, std::string* w
 
 }  // namespace
 
-Sameness compare_files(Platform& sys, const char* a, const char* b, uint64_t* compared, std::string* why)
+Sameness compare_files(Platform& sys, FileHandle a, FileHandle b, uint64_t* compared, std::string* why)
 {
     FileStatus sa, sb;
-    if (!sys.stat(a, &sa) || !sys.stat(b, &sb) || !sa.is_file || !sb.is_file)
+    if (!sys.handle_status(a, &sa) || !sys.handle_status(b, &sb) || !sa.is_file || !sb.is_file)
         return Sameness::Changed;
     if (sa.size != sb.size)
         return Sameness::Differ;
-    Pair p(sys);
-    int err = 0;
-    p.a = sys.open_for_reading(a, &err);
-    if (p.a)
-        p.b = sys.open_for_reading(b, &err);
-    if (!p.a || !p.b) {
-        *why = error_text(err);
-        return Sameness::Failed;
-    }
-    p.buf = static_cast<char*>(std::malloc(2 * size_t(BLOCK)));
-    if (!p.buf) {
+    Buffers mem;
+    if (!mem.buf) {
         *why = error_text(ENOMEM);
         return Sameness::Failed;
     }
-    Sameness r = compare_open(p, sa.size, compared, why);
+    Sameness r = compare_open(sys, a, b, mem.buf, sa.size, compared, why);
     // A file written to while it was read may have shown bytes of two states.
     FileStatus na, nb;
-    if (r == Sameness::Equal && (!sys.stat(a, &na) || !sys.stat(b, &nb) || !unchanged(sa, na) || !unchanged(sb, nb)))
+    if (r == Sameness::Equal &&
+        (!sys.handle_status(a, &na) || !sys.handle_status(b, &nb) || !unchanged(sa, na) || !unchanged(sb, nb)))
         return Sameness::Changed;
     return r;
 }
 
-bool same_content_as_kept(ScanState& st, ActionRun& run, const Fnode* fnode)
+Act same_content(ScanState& st, Place& file, Place& kept)
 {
+    Act a;
     std::string why;
-    switch (compare_files(*st.sys, fnode->pathname, run.first->pathname, &st.extra.bytes_compared, &why)) {
+    switch (compare_files(*st.sys, file.file(), kept.file(), &st.extra.bytes_compared, &why)) {
     case Sameness::Equal:
-        return true;
+        return a;
     case Sameness::Differ:
-        run.why = "CONTENT DIFFERS";
-        return false;
+        return refused("CONTENT DIFFERS", false);
     case Sameness::Changed:
-        run.why = "FILE CHANGED SINCE SCAN";
-        return false;
+        return refused("FILE CHANGED SINCE SCAN", true);
     case Sameness::Failed:
         break;
     }
-    run.why = "CAN'T COMPARE CONTENT: " + why;
-    return false;
+    return refused("CAN'T COMPARE CONTENT: " + why, true);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "engine/place.h"
 #include "report/actions.h"
 
 enum class Sameness {
@@ -15,10 +16,11 @@ enum class Sameness {
     Failed,    // a file could not be opened or read; `why` says why
 };
 
-// Compares two files: sizes first, then every byte, streamed, with no hash
-// standing in for equality. `*compared` grows by the bytes compared.
-Sameness compare_files(Platform& sys, const char* a, const char* b, uint64_t* compared, std::string* why);
+// Compares two files just opened (read from their first bytes): sizes
+// first, then every byte, streamed, with no hash standing in for equality.
+// `*compared` grows by the bytes compared.
+Sameness compare_files(Platform& sys, FileHandle a, FileHandle b, uint64_t* compared, std::string* why);
 
-// True when `fnode` may be deleted: its bytes equal the kept file's. When
-// not, run.why holds the reason written in the report.
-bool same_content_as_kept(ScanState& st, ActionRun& run, const Fnode* fnode);
+// Whether `file` may be deleted as a copy of `kept`: Kept when its bytes
+// equal the kept file's, else Refused with the reason the report gives.
+Act same_content(ScanState& st, Place& file, Place& kept);

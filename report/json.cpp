@@ -68,7 +68,8 @@ const char* action_name(const ActionRun& run)
 const char* outcome_name(const ScanState& st, const ActionRun& run, Outcome o, std::string* reason)
 {
     switch (o) {
-    case Outcome::Kept: return "kept";
+    case Outcome::Kept:
+    case Outcome::Pending: return "kept";
     case Outcome::Done: return run.move ? "moved" : st.extra.trash ? "trashed" : "deleted";
     case Outcome::NotDeleted: *reason = run.why; return "not_deleted";
     case Outcome::Refused: *reason = run.why; return run.move ? "not_moved" : "not_deleted";

@@ -8,7 +8,8 @@
 #include "report/actions.h"
 #include "report/visible.h"
 
-const char* const manifest_first_line = "twinex sinkhole manifest 1";
+const char* const manifest_first_line = "twinex sinkhole manifest 2";
+const char* const manifest_first_line_v1 = "twinex sinkhole manifest 1";
 
 namespace {
 
@@ -67,6 +68,7 @@ bool number(const std::string& text, long long* out)
     return errno == 0 && end && *end == 0;
 }
 
+// Hands the line to the system (not yet to the disk).
 bool write_line(ScanState& st, const std::string& line)
 {
     FILE* f = st.extra.manifest;
@@ -74,6 +76,23 @@ bool write_line(ScanState& st, const std::string& line)
         return false;
     bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
     return std::fflush(f) == 0 && ok;
+}
+
+// The lines before the copies: the version, the roots and the link rule.
+std::string head_lines(const ScanState& st)
+{
+    std::string text = std::string(manifest_first_line) + "\n";
+    for (Node* n = st.dlist.head; n && n->next; n = n->next) {
+        const Dnode* d = reinterpret_cast<const Dnode*>(n);
+        if (d->dname)
+            text += "root\t" + escaped(d->dname) + "\n";
+    }
+    return text + (st.follow_links ? "links\tfollowed\n" : "links\tnot followed\n");
+}
+
+std::string time_field(int64_t ticks, bool known)
+{
+    return known ? std::to_string((long long)ticks) : std::string("-");
 }
 
 }  // namespace
@@ -91,7 +110,7 @@ bool start_manifest(ScanState& st)
     st.extra.manifest_path = manifest_path(st.sinkholename);
     int err = 0;
     st.extra.manifest = st.sys->create_new_file(st.extra.manifest_path.c_str(), &err);
-    if (st.extra.manifest && write_line(st, std::string(manifest_first_line) + "\n"))
+    if (st.extra.manifest && write_line(st, head_lines(st)))
         return true;
     close_manifest(st);
     if (err != EEXIST)
@@ -103,21 +122,25 @@ bool start_manifest(ScanState& st)
     return false;
 }
 
-bool record_copy(ScanState& st, const char* original, const std::string& savename, const FileTimes& t, char* msg)
+bool record_copy(ScanState& st, const char* original, const std::string& savename, uint64_t size,
+                 const FileTimes& t, char* msg)
 {
-    // The copy was just found complete: as large as the original is now.
-    FileStatus orig;
     size_t skip = st.sinkholename.size() + 1;
-    bool ok = st.sys->stat(original, &orig) && savename.size() > skip;
+    bool ok = savename.size() > skip;
     if (ok) {
-        char fields[128];
-        std::snprintf(fields, sizeof fields, "\t%llu\t%lld\t%lld\t%lld\t", (unsigned long long)orig.size,
-                      (long long)t.creation, (long long)t.access, (long long)t.write);
+        std::string fields = "\t" + std::to_string((unsigned long long)size) + "\t" +
+                             time_field(t.creation, t.creation_known) + "\t" + time_field(t.access, true) + "\t" +
+                             time_field(t.write, true) + "\t";
         ok = write_line(st, escaped(savename.substr(skip)) + fields + escaped(original) + "\n");
     }
     if (!ok)
         std::snprintf(msg, PATH_BUF, "ERROR:   can't record the copy of \"%s\" in the sinkhole's manifest", original);
     return ok;
+}
+
+int sync_manifest(ScanState& st)
+{
+    return st.extra.manifest ? st.sys->sync_stream(st.extra.manifest) : EBADF;
 }
 
 void close_manifest(ScanState& st)
@@ -141,13 +164,34 @@ bool parse_manifest_line(const std::string& line, ManifestEntry* e)
     }
     if (field[5].find('\t') != std::string::npos)
         return false;
-    long long size, c, a, w;
-    if (!number(field[1], &size) || !number(field[2], &c) || !number(field[3], &a) || !number(field[4], &w) ||
-        size < 0)
+    long long size, c = 0, a, w;
+    bool c_known = field[2] != "-";
+    if (!number(field[1], &size) || (c_known && !number(field[2], &c)) || !number(field[3], &a) ||
+        !number(field[4], &w) || size < 0)
         return false;
     e->size = uint64_t(size);
     e->times.creation = c;
+    e->times.creation_known = c_known;
     e->times.access = a;
     e->times.write = w;
     return unescaped(field[0], &e->copy) && unescaped(field[5], &e->original);
+}
+
+bool parse_manifest_head(const std::string& line, ManifestRun* run)
+{
+    if (line == manifest_first_line || line == manifest_first_line_v1) {
+        run->version = line == manifest_first_line ? 2 : 1;
+        return run->version != 0;
+    }
+    if (run->version < 2)
+        return false;
+    if (line == "links\tfollowed" || line == "links\tnot followed") {
+        run->links_followed = line == "links\tfollowed";
+        return true;
+    }
+    std::string root;
+    if (line.compare(0, 5, "root\t") != 0 || !unescaped(line.substr(5), &root))
+        return false;
+    run->roots.push_back(root);
+    return true;
 }

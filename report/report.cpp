@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <string>
 
 #include "report/actions.h"
@@ -23,16 +24,31 @@ namespace {
 // every group.
 constexpr long COUNT_STRIDE = 64;
 
+// A part of the report whose writing waits until every file before it is
+// decided: a group's title, a file's lines, the blank line after a group.
+struct Block {
+    enum Kind { Title, File, GroupEnd } kind = Title;
+    Fnode* f = nullptr;
+    int matches = 0;
+    bool known = false;
+    FileStatus fs;
+    Act act;
+};
+
 struct Writer {
     ScanState& st;
     FILE* fp;
     const char* nl;
     ActionRun run;
     JsonOut json;
+    std::deque<Block> queue;   // blocks not yet written, in report order
     long groups = 0;
     int err = 0;   // the first write that failed; nothing is written after it
 
     Writer(ScanState& s, FILE* f) : st(s), fp(f), nl(s.r_flag ? "\r\n" : "\n"), json(s) {}
+    ~Writer() { end_run(st, run); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
 };
 
 // Every write is checked, but a failure is acted on at the next check
@@ -89,10 +105,12 @@ bool flushed(Writer& w)
     return report_ok(w);
 }
 
-// Closes the report; false after the fatal error when a write failed on
-// the way or at the close.
-bool end_report(Writer& w)
+// Closes the report (`durable`: once it is on the disk); false after the
+// fatal error when a write failed on the way, at the flush or at the close.
+bool end_report(Writer& w, bool durable = false)
 {
+    if (durable && !w.err)
+        w.err = w.st.sys->sync_stream(w.fp);
     int err = close_report(w.st);
     if (!w.err)
         w.err = err;
@@ -233,7 +251,7 @@ void write_file(Writer& w, const Fnode* f, Outcome o, bool known, const FileStat
     end_line(w);
     if (o == Outcome::CopyFailed) {
         put(w, "<< COPY TO SINKHOLE FAILED: ");
-        put_name(w, w.run.msg);
+        put_name(w, w.run.msg.c_str());
         put(w, ", NOT ");
         put(w, action_word(w));
         put(w, " >>");
@@ -274,22 +292,76 @@ Fnode* as_file(Node* n)
     return (n && n->next) ? reinterpret_cast<Fnode*>(n) : nullptr;
 }
 
+void write_title(Writer& w, const Fnode* first)
+{
+    size_t shown = put_name(w, first->fname);
+    end_line(w);
+    std::string underline(shown, '=');
+    put(w, underline.c_str());
+    end_line(w);
+    w.json.group(first->fname);
+}
+
+void write_block(Writer& w, const Block& b)
+{
+    if (b.kind == Block::Title) {
+        write_title(w, b.f);
+        return;
+    }
+    if (b.kind == Block::GroupEnd) {
+        end_line(w);
+        return;
+    }
+    w.run.why = b.act.why;
+    w.run.msg = b.act.msg;
+    write_file(w, b.f, b.act.outcome, b.known, b.fs);
+    count_outcome(w, b.act.outcome, b.matches);
+    w.json.file(w.run, b.f, b.act.outcome, b.known, b.fs);
+    if (b.act.fault)
+        ++w.st.numfaults;
+}
+
+// Writes the blocks from the front of the queue as far as their files are
+// decided.
+void drain(Writer& w)
+{
+    while (!w.queue.empty() && w.queue.front().act.outcome != Outcome::Pending) {
+        write_block(w, w.queue.front());
+        w.queue.pop_front();
+    }
+}
+
+Block& queue_block(Writer& w, Block::Kind kind, Fnode* f)
+{
+    w.queue.emplace_back();
+    Block& b = w.queue.back();
+    b.kind = kind;
+    b.f = f;
+    return b;
+}
+
+// The batch of files waiting for the disk is completed, and what waited
+// for it is written.
+void finish_batch(Writer& w)
+{
+    complete_batch(w.st, w.run);
+    drain(w);
+}
+
 // Writes one group and acts on its files; returns the first record of the
 // next group, or null at the end of the list or when the writer must stop
 // (`*stop` set).
 Fnode* write_group(Writer& w, Fnode* first, bool* stop)
 {
     ScanState& st = w.st;
-    size_t shown = put_name(w, first->fname);
-    end_line(w);
-    std::string underline(shown, '=');
-    put(w, underline.c_str());
-    end_line(w);
+    queue_block(w, Block::Title, first);
+    drain(w);
     if (w.run.saving && !make_groupdir(st, w.run, first->fname)) {
+        finish_batch(w);
+        fail_groupdir(st, w.run, first->fname);
         *stop = true;
         return nullptr;
     }
-    w.json.group(first->fname);
     begin_group(st, w.run, first);
     bool acting = w.run.move || w.run.del;
     int matches = w.run.move ? 1 : 0;
@@ -299,20 +371,25 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
             *stop = true;
             return nullptr;
         }
-        FileStatus fs;
-        bool known = (st.t_flag || w.json.on()) && st.sys->stat(f->pathname, &fs);
+        if (acting && st.request_flag)
+            finish_batch(w);   // nothing waits while a question is open
+        Block& b = queue_block(w, Block::File, f);
+        b.matches = matches;
+        b.known = (st.t_flag || w.json.on()) && st.sys->stat(f->pathname, &b.fs);
         Fnode* next = as_file(f->node.next);
         if (acting && !flushed(w)) {
             *stop = true;
             return nullptr;
         }
-        Outcome o = acting ? act_on_file(st, w.run, f, matches) : Outcome::Kept;
-        write_file(w, f, o, known, fs);
-        count_outcome(w, o, matches);
-        w.json.file(w.run, f, o, known, fs);
+        if (acting)
+            act_on_file(st, w.run, f, matches, &b.act);
+        if (batch_full(w.run))
+            finish_batch(w);
+        drain(w);
         f = next;
     }
-    end_line(w);
+    queue_block(w, Block::GroupEnd, nullptr);
+    drain(w);
     return f;
 }
 
@@ -402,6 +479,10 @@ void output_names(ScanState& st)
     write_header(w, now);
     w.json.header(w.run, now);
     bool finished = write_groups(w);
+    if (!st.fatal && !w.err)   // a stop by the user still completes what waits
+        finish_batch(w);
+    else
+        abandon_batch(st, w.run);   // the report cannot say what happens to them
     show_written(w);
     close_manifest(st);
     if (!finished) {
@@ -412,6 +493,6 @@ void output_names(ScanState& st)
     if (w.run.move || w.run.del)
         write_closing(w);
     w.json.finish(w.run);
-    if (end_report(w))
+    if (end_report(w, true))
         st.ui->set_field(PF_FINISHED, "<< FINISHED >>");
 }

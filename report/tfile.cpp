@@ -86,7 +86,8 @@ char* begin_name(char* buf, const char* pathname, const char* ext, int& n)
 // The existence test alone is not trusted when a stream is wanted: the file
 // is created only if the name is still free at that moment, and a name that
 // was taken in between sends the search on to the next number.
-char* tfile(Platform& sys, const char* pathname, const char* ext, FILE** fp, int n)
+char* tfile(Platform& sys, const char* pathname, const char* ext, FILE** fp, int n,
+            const std::set<std::string>* promised)
 {
     if (!ext)
         ext = "";
@@ -101,7 +102,7 @@ char* tfile(Platform& sys, const char* pathname, const char* ext, FILE** fp, int
     for (int i = 0; i < count; ++i) {
         write_candidate(digits, n, i, ext, ext_len);
         FileStatus st;
-        if (sys.stat(tfile_buffer, &st)) {
+        if ((promised && promised->count(tfile_buffer)) || sys.stat(tfile_buffer, &st)) {
             note_failure(tfile_buffer, EEXIST);
             continue;  // a file, a directory or anything else: taken
         }

@@ -69,9 +69,9 @@ struct Trash {
     std::string rel_base;   // Path= is relative to this top directory; empty: absolute
 };
 
-int choose_trash(Platform& sys, const char* path, Trash* t)
+int choose_trash(Platform& sys, const Place& place, const char* path, Trash* t)
 {
-    FileId file = sys.identity(path);
+    FileId file = place.status().id;
     if (!file.known)
         return ENOENT;
     std::string home = home_trash(sys);
@@ -97,12 +97,20 @@ std::string info_text(Platform& sys, const std::string& path, const Trash& t)
            iso_time_text(sys.now(), false) + "\n";
 }
 
-int write_info(FILE* f, const std::string& text)
+// The trash directory and its files/ and info/, made for the user alone
+// where they are missing (what exists is left as it is).
+int make_trash_dirs(Platform& sys, const Trash& t)
 {
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fflush(f) == 0 && ok;
-    ok = std::fclose(f) == 0 && ok;
-    return ok ? 0 : EIO;
+    int err = make_directories(sys, parent_of(t.dir));
+    for (const std::string& d : {t.dir, join(t.dir, "files"), join(t.dir, "info")}) {
+        FileStatus st;
+        if (err || (sys.stat(d.c_str(), &st) && st.is_directory))
+            continue;
+        err = sys.create_private_directory(d.c_str());
+        if (err == EEXIST)
+            err = 0;
+    }
+    return err;
 }
 
 // The name in the trash: the file's own, or with ".2", ".3" ... when taken.
@@ -111,38 +119,38 @@ std::string trash_name(const std::string& base, int k)
     return k == 1 ? base : base + "." + std::to_string(k);
 }
 
-int move_into(Platform& sys, const char* path, const Trash& t, std::string* why)
+// Writes the info text into the slot's new info file, not yet flushed to
+// the disk; 0 or an error number.
+int write_info(Platform& sys, TrashSlot* slot, const std::string& text)
 {
-    std::string files = join(t.dir, "files"), info = join(t.dir, "info");
-    int err = make_directories(sys, files);
-    if (!err)
-        err = make_directories(sys, info);
-    if (err) {
-        *why = "CAN'T MAKE TRASH " + t.dir + ": " + error_text(err);
-        return err;
-    }
-    std::string base = path;
-    base = base.substr(base.find_last_of(PATH_SEP) + 1);
+    int err = sys.write_file(slot->info, text.data(), text.size());
+    return err ? err : sys.flush_file(slot->info);
+}
+
+// Takes the first free name in files/ and info/ for `base` and writes the
+// info file under it.
+int take_name(Platform& sys, const std::string& info, const std::string& base, const std::string& text,
+              TrashSlot* slot, std::string* why)
+{
     for (int k = 1; k <= 1000; ++k) {
         std::string name = trash_name(base, k);
-        std::string info_path = join(info, name + ".trashinfo");
-        FILE* f = sys.create_new_file(info_path.c_str(), &err);
-        if (!f && err == EEXIST)
+        FileStatus taken;
+        int err = 0;
+        if (sys.stat(join(slot->files_path, name).c_str(), &taken))
             continue;
-        if (!f || (err = write_info(f, info_text(sys, path, t))) != 0) {
-            if (f)
-                sys.delete_file(info_path.c_str());
+        slot->info_path = join(info, name + ".trashinfo");
+        slot->info = sys.create_new_file(slot->info_path.c_str(), &err);
+        if (!slot->info && err == EEXIST)
+            continue;
+        slot->made = slot->info != nullptr;
+        if (slot->info)
+            err = write_info(sys, slot, text);
+        if (err) {
             *why = "CAN'T WRITE TRASH INFO: " + error_text(err);
             return err;
         }
-        err = sys.rename_new(path, join(files, name).c_str());
-        if (err == 0)
-            return 0;
-        sys.delete_file(info_path.c_str());   // made exclusively above: ours
-        if (err != EEXIST) {
-            *why = "CAN'T MOVE TO TRASH: " + error_text(err);
-            return err;
-        }
+        slot->name = name;
+        return 0;
     }
     *why = "NO FREE NAME IN TRASH";
     return EEXIST;
@@ -181,19 +189,70 @@ int make_directories(Platform& sys, const std::string& dir)
     return err == EEXIST ? 0 : err;
 }
 
-int trash_file(Platform& sys, const char* path, std::string* why)
+int recycle(Platform& sys, const Place& place, const char* path, std::string* why)
 {
-    int err = sys.recycle_file(path);
-    if (err != ENOSYS) {
-        if (err)
-            *why = err == ENOTSUP ? "NO RECYCLE BIN ON THIS DRIVE" : "CAN'T MOVE TO TRASH: " + error_text(err);
-        return err;
-    }
+    int err = sys.recycle_file(place.dir(), place.name(), place.file(), path);
+    if (err && err != ENOSYS)
+        *why = err == ENOTSUP ? "NO RECYCLE BIN ON THIS DRIVE" : "CAN'T MOVE TO TRASH: " + error_text(err);
+    return err;
+}
+
+int trash_begin(Platform& sys, const Place& place, const char* path, TrashSlot* slot, std::string* why)
+{
     Trash t;
-    err = choose_trash(sys, path, &t);
+    int err = choose_trash(sys, place, path, &t);
     if (err) {
         *why = "CAN'T MOVE TO TRASH: " + error_text(err);
         return err;
     }
-    return move_into(sys, path, t, why);
+    std::string info = join(t.dir, "info");
+    slot->files_path = join(t.dir, "files");
+    err = make_trash_dirs(sys, t);
+    if (!err)
+        slot->info_dir = sys.open_dir_path(info.c_str(), nullptr, &err);
+    if (!err)
+        slot->files = sys.open_dir_path(slot->files_path.c_str(), nullptr, &err);
+    if (err) {
+        *why = "CAN'T MAKE TRASH " + t.dir + ": " + error_text(err);
+    } else {
+        std::string base = path;
+        base = base.substr(base.find_last_of(PATH_SEP) + 1);
+        err = take_name(sys, info, base, info_text(sys, path, t), slot, why);
+    }
+    if (err)
+        trash_end(sys, slot, false);
+    return err;
+}
+
+int trash_sync(Platform& sys, TrashSlot* slot, std::string* why)
+{
+    int err = sys.sync_stream(slot->info);
+    int cerr = sys.close_file(slot->info);
+    slot->info = nullptr;
+    if (!err)
+        err = cerr;
+    if (!err)
+        err = sys.flush_dir(slot->info_dir);
+    if (err)
+        *why = "CAN'T WRITE TRASH INFO: " + error_text(err);
+    return err;
+}
+
+int trash_move(Platform& sys, const Place& place, TrashSlot* slot, std::string* why)
+{
+    int err = sys.rename_at(place.dir(), place.name(), place.file(), slot->files, slot->name.c_str());
+    if (err)
+        *why = err == EEXIST ? "NO FREE NAME IN TRASH" : "CAN'T MOVE TO TRASH: " + error_text(err);
+    return err;
+}
+
+void trash_end(Platform& sys, TrashSlot* slot, bool moved)
+{
+    if (slot->info)
+        sys.close_file(slot->info);
+    if (!moved && slot->made)
+        sys.delete_file(slot->info_path.c_str());   // made exclusively: ours
+    sys.close_dir(slot->info_dir);
+    sys.close_dir(slot->files);
+    *slot = TrashSlot();
 }

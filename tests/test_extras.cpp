@@ -66,7 +66,7 @@ TEST(Extras, DeletingIntoTheDesktopTrash)
         run.scan();
         return run.report();
     };
-    for (FaultOp op : {FaultOp::CreateNewFile, FaultOp::RenameNew, FaultOp::CreateDirectory}) {
+    for (FaultOp op : {FaultOp::CreateNewFile, FaultOp::RenameAt, FaultOp::CreateDirectory}) {
         std::string report = scan([&](ScanRun& run) {
             run.fp.fail(op, op == FaultOp::CreateNewFile ? 2 : 1, EACCES, -1);   // the report comes first
         });
@@ -80,7 +80,7 @@ TEST(Extras, DeletingIntoTheDesktopTrash)
     t.file("data/Trash/info/my notes.txt.trashinfo", "[Trash Info]\n", 10);
     bool info_first = false;
     std::string report = scan([&](ScanRun& run) {
-        run.fp.before(FaultOp::RenameNew, 1, [&] { info_first = t.exists("data/Trash/info/my notes.txt.2.trashinfo"); });
+        run.fp.before(FaultOp::RenameAt, 1, [&] { info_first = t.exists("data/Trash/info/my notes.txt.2.trashinfo"); });
     });
     EXPECT_TRUE(has(report, "<< FILE MOVED TO TRASH >>" + t.path("a/my notes.txt"))) << report;
     EXPECT_TRUE(info_first);
@@ -118,7 +118,7 @@ TEST(Restore, WhatCannotGoBackStaysForASecondTry)
     std::filesystem::remove_all(t.path("a/deep"));
     t.file("a/x.txt", "a newcomer", 10);
     CliResult r = run_cli({"--restore", run.st.sinkholename});
-    EXPECT_EQ(r.status, CLI_STOPPED);
+    EXPECT_EQ(r.status, CLI_INCOMPLETE);
     EXPECT_TRUE(has(r.err, "PLACE TAKEN, NOT RESTORED: " + t.path("a/x.txt") + "\n")) << r.err;
     EXPECT_EQ(t.read("a/x.txt") + t.read("a/deep/y 100%.dat"), "a newcomera/deep/y 100%.dat");
     EXPECT_TRUE(t.exists("out/twinfiles000.sinkhole.manifest"));
@@ -138,8 +138,8 @@ TEST(Restore, WhatCannotGoBackStaysForASecondTry)
     EXPECT_TRUE(has(run_cli({"--restore", t.path("out/s")}).err, "BAD LINE 2 IN THE MANIFEST"));
 }
 
-// A move broken off partway (the second file's removal fails, then the run
-// is stopped): what was moved comes back, the copy of the file that never
+// A move broken off partway (the run is stopped at the third file, and the
+// second file's removal fails as its batch completes): what was moved comes back, the copy of the file that never
 // left is dropped once it is known to hold that file's bytes, and nothing
 // is lost.
 TEST(Restore, AnInterruptedMoveIsUndone)
@@ -150,13 +150,14 @@ TEST(Restore, AnInterruptedMoveIsUndone)
     ScanRun run(t);
     run.move();
     run.roots({"a", "b"});
-    run.fp.fail(FaultOp::DeleteFile, 2, EIO);
-    run.fp.after(FaultOp::DeleteFile, 3, [&] { run.st.abort_flag = 1; });
+    run.fp.other_volume(t.path("out"));   // copies, not renames
+    run.fp.fail(FaultOp::RemoveFileAt, 2, EIO);
+    run.fp.before(FaultOp::OpenFileAt, 3, [&] { run.st.abort_flag = 1; });   // its batch is completed
     run.scan();
     ASSERT_EQ(run.st.numdeleted, 2);
     FaultPlatform unreadable(system_platform());   // a spare that cannot be compared stays
-    unreadable.fail(FaultOp::OpenForReading, 2, EIO);   // the manifest is read first
-    EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}, "", nullptr, unreadable).status, CLI_STOPPED);
+    unreadable.fail(FaultOp::ReadBytes, 2, EIO);   // the manifest is read first
+    EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}, "", nullptr, unreadable).status, CLI_INCOMPLETE);
     CliResult r = run_cli({"--restore", run.st.sinkholename});
     EXPECT_EQ(r.status, CLI_DONE) << r.err;
     for (const char* rel : {"a/x.txt", "b/x.txt", "a/y.txt", "b/y.txt"})

@@ -1,14 +1,16 @@
 // One run of each kind, and the same run with one call of one step failing,
-// in turn for every call of that step: reading the times, choosing the
-// copy's name, the copy and its checks, setting the copy's times, the
-// removal, the identity query, and the steps of a removal by --same-content
-// and --trash. Each step fails with one error number, the removal (whose
-// error the report names) with three. Whatever fails, a file is removed only
-// when what the user asked to keep of it is in place, and the report is the
-// usual one with the failure's reason in place of that file's mark. Then the
-// fatal ends: the files a run makes itself (the report, the sinkhole, its
-// manifest, its sub-directories) that can't be made or written, and memory
-// running out.
+// in turn for every call of that step: reaching the file through its
+// directory, reading its status, the copy and its checks, setting the
+// copy's times, bringing copies, directories and the manifest to the disk,
+// the rename within a volume, the removal, and the steps of a removal by
+// --same-content and --trash. Moves and saving deletes run both within one
+// volume (renames) and across two (copies). Each step fails with one error
+// number, the removal (whose error the report names) with three. Whatever
+// fails, a file is removed only when what the user asked to keep of it is in
+// place, and the report is the usual one with the failure's reason in place
+// of that file's mark. Then the fatal ends: the files a run makes itself
+// (the report, the sinkhole, its manifest, its sub-directories) that can't
+// be made or written, and memory running out.
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -22,10 +24,17 @@
 
 namespace {
 
-enum class Kind { Move, DeleteSaving, Delete, SameContent, Trash };
-const char* const KIND_NAMES[] = {"Move", "DeleteSaving", "Delete", "SameContent", "Trash"};
-const char* const GOLDEN[] = {"fault_move.txt", "fault_delete_saving.txt", "fault_delete.txt",
-                              "fault_same_content.txt", "fault_trash.txt"};
+bool has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+enum class Kind { Move, MoveAcross, DeleteSaving, DeleteSavingAcross, Delete, SameContent, Trash, Count };
+const char* const KIND_NAMES[] = {"Move",   "MoveAcross",  "DeleteSaving", "DeleteSavingAcross",
+                                  "Delete", "SameContent", "Trash"};
+const char* const GOLDEN[] = {"fault_move.txt",   "fault_move.txt",           "fault_delete_saving.txt",
+                              "fault_delete_saving.txt", "fault_delete.txt", "fault_same_content.txt",
+                              "fault_trash.txt"};
 
 struct Original {
     const char *rel, *bytes;
@@ -36,7 +45,7 @@ struct Original {
 // and e hold the newest. The notes are alike (for --same-content): a copy
 // tells whose it is by its bytes and time together.
 const Original ORIGINALS[] = {
-    {"a/notes.txt", "notes", 1000},    {"b/notes.txt", "notes", 3000}, {"c/notes.txt", "notes", 2000},
+    {"a/notes.txt", "notes", 1000},    {"b/notes.txt", "notes", 3000}, {"c/sub/notes.txt", "notes", 2000},
     {"c/unique.doc", "only one", 500}, {"d/Makefile", "all: d", 1000}, {"e/Makefile", "all: e (newest)", 2000},
 };
 
@@ -51,10 +60,12 @@ struct Scenario {
         putenv(&data_home[0]);
         for (const Original& o : ORIGINALS)
             t.file(o.rel, o.bytes, o.mtime);
-        if (k == Kind::Move)
+        if (k == Kind::Move || k == Kind::MoveAcross)
             run.move();
         else
-            run.del(k == Kind::DeleteSaving, false);
+            run.del(k == Kind::DeleteSaving || k == Kind::DeleteSavingAcross, false);
+        if (k == Kind::MoveAcross || k == Kind::DeleteSavingAcross)
+            run.fp.other_volume(t.path("out"));
         run.st.extra.same_content = k == Kind::SameContent;
         run.st.extra.trash = k == Kind::Trash;
         for (const char* r : {"a", "b", "c", "d", "e"})
@@ -65,17 +76,20 @@ struct Scenario {
         static char unset[] = "XDG_DATA_HOME=";
         putenv(unset);
     }
-    bool saving() const { return kind == Kind::Move || kind == Kind::DeleteSaving; }
-    std::string word() const { return kind == Kind::Move ? "MOVED" : "DELETED"; }
+    bool moving() const { return kind == Kind::Move || kind == Kind::MoveAcross; }
+    bool saving() const { return moving() || kind == Kind::DeleteSaving || kind == Kind::DeleteSavingAcross; }
+    std::string word() const { return moving() ? "MOVED" : "DELETED"; }
     std::string done_line(const std::string& rel) const
     {
-        std::string mark = kind == Kind::Move ? "MOVED" : kind == Kind::Trash ? "MOVED TO TRASH" : "DELETED";
+        std::string mark = moving() ? "MOVED" : kind == Kind::Trash ? "MOVED TO TRASH" : "DELETED";
         return "\n<< FILE " + mark + " >>" + t.path(rel) + "\n";
     }
 };
 
 // What became of an original.
 enum class Fate { Untouched, Done, CopyFailed, KeptBack };
+
+const std::vector<std::string> kNone;
 
 // Each original is in place, untouched, unless it was removed; a removed
 // one has one whole copy with its time where the user asked for one, a kept
@@ -107,13 +121,16 @@ void check_disk(const Scenario& s, const std::map<std::string, Fate>& fate)
     EXPECT_EQ(matched, kept.size()) << "a partial or changed copy is kept";
     EXPECT_TRUE(s.kind != Kind::Trash || s.t.names("data/Trash/info").size() == kept.size())
         << "an info file without its file";
-    EXPECT_TRUE(!s.saving() || fate.at("a/notes.txt") != Fate::Done ||
-                s.t.exists("out/twinfiles000.sinkhole/notes.txt/notes000.txt")) << "copies are not named by their file";
+    for (const std::string& n : s.saving() ? s.t.names("out/twinfiles000.sinkhole/notes.txt") : kNone) {
+        EXPECT_TRUE(n.size() == 12 && n.compare(0, 5, "notes") == 0 && n.compare(8, 4, ".txt") == 0)
+            << n << ": copies are not named by their file";
+    }
 }
 
 // How a step goes wrong: a call fails; a failed copy also leaves part of
 // the file under the copy's name; a copy comes out short; the original is
-// written to while it is copied.
+// written to while it is copied. `quiet`: a failure the run may get around
+// (a rename refused across volumes becomes a copy; a flush after the act).
 enum class Twist { None, PartLeft, CutShort, Touched };
 
 struct Step {
@@ -122,35 +139,44 @@ struct Step {
     FaultOp op;
     int err;
     Twist twist = Twist::None;
+    bool quiet = false;
 };
 
-constexpr unsigned SAVING = 1 << int(Kind::Move) | 1 << int(Kind::DeleteSaving), DELETE = 1 << int(Kind::Delete),
-                   DELETING = 1 << int(Kind::DeleteSaving) | DELETE, SAME = 1 << int(Kind::SameContent),
-                   TRASH = 1 << int(Kind::Trash);
+constexpr unsigned bit(Kind k)
+{
+    return 1u << int(k);
+}
+constexpr unsigned WITHIN = bit(Kind::Move) | bit(Kind::DeleteSaving),
+                   ACROSS = bit(Kind::MoveAcross) | bit(Kind::DeleteSavingAcross), SAVING = WITHIN | ACROSS,
+                   DELETE = bit(Kind::Delete), SAME = bit(Kind::SameContent), TRASH = bit(Kind::Trash),
+                   ALL = SAVING | DELETE | SAME | TRASH;
 
 const Step STEPS[] = {
-    {SAVING, "OpenForTimes", FaultOp::OpenForRead, EACCES},
-    {SAVING, "ReadTimes", FaultOp::GetFileTimes, EIO},
-    {SAVING, "Copy", FaultOp::CopyFileNew, ENOSPC, Twist::PartLeft},
-    {SAVING, "CopyCutShort", FaultOp::CopyFileNew, 0, Twist::CutShort},
-    {SAVING, "CopyOfAFileWrittenTo", FaultOp::CopyFileNew, 0, Twist::Touched},
-    {SAVING, "OpenCopy", FaultOp::OpenForWrite, EACCES},
-    {SAVING, "SetCopyTimes", FaultOp::SetFileTimes, EPERM},
-    {SAVING | DELETE, "Status", FaultOp::Stat, ENOENT},
-    {DELETING, "Identity", FaultOp::Identity, EACCES},
-    {SAVING | DELETE | SAME, "RemoveDenied", FaultOp::DeleteFile, EACCES},
-    {SAVING | DELETE, "RemoveNoSpace", FaultOp::DeleteFile, ENOSPC},
-    {SAVING | DELETE, "RemoveVanished", FaultOp::DeleteFile, ENOENT},
-    {SAME, "OpenToCompare", FaultOp::OpenForReading, EACCES},
+    {ALL, "OpenDirectory", FaultOp::OpenDirAt, EACCES},
+    {ALL, "OpenFile", FaultOp::OpenFileAt, EACCES},
+    {ALL, "Status", FaultOp::HandleStatus, EIO},
+    {ACROSS, "Copy", FaultOp::CopyToNew, ENOSPC, Twist::PartLeft},
+    {ACROSS, "CopyCutShort", FaultOp::CopyToNew, 0, Twist::CutShort},
+    {ACROSS, "CopyOfAFileWrittenTo", FaultOp::CopyToNew, 0, Twist::Touched},
+    {ACROSS, "SetCopyTimes", FaultOp::SetFileTimes, EPERM},
+    {ACROSS, "FlushCopy", FaultOp::FlushHandle, EIO},
+    {SAVING, "FlushDirectory", FaultOp::FlushDir, EIO, Twist::None, true},
+    {SAVING, "FlushManifest", FaultOp::SyncStream, EIO},
+    {WITHIN, "Rename", FaultOp::RenameAt, EACCES},
+    {WITHIN, "RenameRefusedAcrossVolumes", FaultOp::RenameAt, EXDEV, Twist::None, true},
+    {ACROSS | DELETE | SAME, "RemoveDenied", FaultOp::RemoveFileAt, EACCES},
+    {ACROSS | DELETE, "RemoveNoSpace", FaultOp::RemoveFileAt, ENOSPC},
+    {ACROSS | DELETE, "RemoveVanished", FaultOp::RemoveFileAt, ENOENT},
     {SAME, "ReadToCompare", FaultOp::ReadBytes, EIO},
     {TRASH, "MakeTrash", FaultOp::CreateDirectory, EACCES},
     {TRASH, "WriteTrashInfo", FaultOp::CreateNewFile, ENOSPC},
-    {TRASH, "MoveToTrash", FaultOp::RenameNew, EACCES},
+    {TRASH, "FlushTrashInfo", FaultOp::SyncStream, EIO},
+    {TRASH, "MoveToTrash", FaultOp::RenameAt, EACCES},
 };
 
 // The lines the report may give the file at `p` when `step` failed for it
 // (`struck`: the call that failed).
-std::vector<std::string> failure_lines(const Scenario& s, const Step& step, const FaultPlatform::Call& struck,
+std::vector<std::string> failure_lines(const Scenario& s, const Step& step, const FaultPlatform::Call& /*struck*/,
                                        const std::string& p)
 {
     std::string q = "\"" + p + "\"", e = error_text(step.err);
@@ -158,61 +184,80 @@ std::vector<std::string> failure_lines(const Scenario& s, const Step& step, cons
         return p + "\n<< COPY TO SINKHOLE FAILED: ERROR:   " + why + ", NOT " + s.word() + " >>\n";
     };
     auto kept = [&](const std::string& why) { return "<< NOT " + s.word() + " - " + why + " >>" + p + "\n"; };
+    std::string changed = kept("FILE CHANGED SINCE SCAN");
+    std::string unflushed = copy_failed("can't bring the sinkhole's record of " + q + " to the disk");
     switch (step.op) {
-    case FaultOp::OpenForRead: return {copy_failed("couldn't open " + q + " for read")};
-    case FaultOp::GetFileTimes: return {copy_failed("couldn't get datestamps from " + q)};
-    case FaultOp::CopyFileNew:
+    case FaultOp::OpenDirAt: return {changed};
+    case FaultOp::OpenFileAt: return {copy_failed("couldn't open " + q + " for read"), changed};
+    case FaultOp::HandleStatus:   // the copy's or the original's, before or after the copy
+        return {copy_failed("couldn't get datestamps from " + q), copy_failed(q + " changed while it was copied"),
+                copy_failed("copy of " + q + " in sinkhole is incomplete"), changed};
+    case FaultOp::CopyToNew:
         if (step.twist == Twist::CutShort)
             return {copy_failed("copy of " + q + " in sinkhole is incomplete")};
         if (step.twist == Twist::Touched)
             return {copy_failed(q + " changed while it was copied")};
         return {copy_failed("can't copy " + q + " to sinkhole")};
-    case FaultOp::OpenForWrite: return {copy_failed("Can't open \"" + struck.path + "\" to write its datestamp")};
     case FaultOp::SetFileTimes: return {copy_failed("copying " + q + " to sinkhole, couldn't write its datestamp")};
-    case FaultOp::Stat:   // a copy name taken after all, a check of the copy or the original, the kept file
-        return {copy_failed("can't copy " + q + " to sinkhole"), copy_failed(q + " changed while it was copied"),
-                copy_failed("copy of " + q + " in sinkhole is incomplete"),
-                copy_failed("can't record the copy of " + q + " in the sinkhole's manifest"),
-                kept("FILE CHANGED SINCE SCAN")};
-    case FaultOp::Identity: return {kept("CAN'T TELL IT FROM THE KEPT FILE")};
-    case FaultOp::DeleteFile: return {"<< NOT DELETED - " + e + " >>" + p + "\n"};
-    case FaultOp::OpenForReading:
+    case FaultOp::FlushHandle: return {copy_failed("can't bring the copy of " + q + " to the disk")};
+    case FaultOp::FlushDir: return {unflushed};
+    case FaultOp::SyncStream:
+        return {unflushed, kept("CAN'T WRITE TRASH INFO: " + e)};
+    case FaultOp::RemoveFileAt: return {"<< NOT DELETED - " + e + " >>" + p + "\n"};
+    case FaultOp::RenameAt:
+        if (s.kind == Kind::Trash)
+            return {"<< NOT DELETED - CAN'T MOVE TO TRASH: " + e + " >>" + p + "\n"};
+        return {"<< NOT DELETED - " + e + " >>" + p + "\n"};
     case FaultOp::ReadBytes: return {kept("CAN'T COMPARE CONTENT: " + e)};
     case FaultOp::CreateDirectory: return {kept("CAN'T MAKE TRASH " + s.t.path("data/Trash") + ": " + e)};
     case FaultOp::CreateNewFile: return {kept("CAN'T WRITE TRASH INFO: " + e)};
-    default: return {kept("CAN'T MOVE TO TRASH: " + e)};
+    default: return {};
     }
 }
 
-// The report is the usual one but for the files the failure kept back,
-// each with a line the step allows in place of its mark, and the count of
-// removed files; the disk agrees with it.
+// The line of the report that names `path`, with its line end ("" when none does).
+std::string line_of(const std::string& report, const std::string& path)
+{
+    size_t at = report.find(path + "\n");
+    if (at == std::string::npos)
+        return std::string();
+    size_t start = report.rfind('\n', at) + 1;
+    return report.substr(start, at + path.size() + 1 - start);
+}
+
+// The report is the usual one but for the files the failure kept back
+// (or kept for another reason), each with a line the step allows in place
+// of its usual one, and the count of removed files; the disk agrees.
 void check(const Scenario& s, const Step* step, const FaultPlatform::Call& struck = {})
 {
     std::string report = s.run.report(), expected = golden(GOLDEN[int(s.kind)], s.t);
     std::map<std::string, Fate> fate;
     int done = 0, kept_back = 0;
     for (const Original& o : ORIGINALS) {
-        std::string normal = s.done_line(o.rel), instead;
-        fate[o.rel] = expected.find(normal) == std::string::npos ? Fate::Untouched : Fate::Done;
-        if (fate[o.rel] == Fate::Untouched || report.find(normal) != std::string::npos) {
-            done += fate[o.rel] == Fate::Done;
+        std::string normal = line_of(expected, s.t.path(o.rel)), instead;
+        bool removed = normal == s.done_line(o.rel).substr(1);
+        fate[o.rel] = removed ? Fate::Done : Fate::Untouched;
+        if (normal.empty() || has(report, "\n" + normal)) {
+            done += removed;
             continue;
         }
         std::vector<std::string> none;
         for (const std::string& line : step ? failure_lines(s, *step, struck, s.t.path(o.rel)) : none)
-            if (report.find("\n" + line) != std::string::npos)
+            if (has(report, "\n" + line))
                 instead = line;
-        ASSERT_NE(instead, "") << o.rel << " is neither removed nor kept with the failure's reason:\n" << report;
-        expected.replace(expected.find(normal) + 1, normal.size() - 1, instead);
-        fate[o.rel] = instead.find("<< COPY TO SINKHOLE") != std::string::npos ? Fate::CopyFailed : Fate::KeptBack;
-        ++kept_back;
+        ASSERT_NE(instead, "") << o.rel << " is neither as usual nor kept with the failure's reason:\n" << report;
+        expected.replace(expected.find("\n" + normal) + 1, normal.size(), instead);
+        if (removed)
+            fate[o.rel] = has(instead, "<< COPY TO SINKHOLE") ? Fate::CopyFailed : Fate::KeptBack;
+        kept_back += removed;
     }
     std::string count = "NUMBER OF FILES " + s.word() + ": ";
     size_t at = expected.find(count + std::to_string(done + kept_back) + "\n");
     if (at != std::string::npos)
         expected.replace(at + count.size(), std::to_string(done + kept_back).size(), std::to_string(done));
-    EXPECT_TRUE(kept_back || !step || step->op == FaultOp::Stat) << "the failure went unreported:\n" << report;
+    EXPECT_TRUE(kept_back || !step || step->quiet || step->op == FaultOp::HandleStatus ||
+                step->op == FaultOp::OpenFileAt)
+        << "the failure went unreported:\n" << report;
     EXPECT_EQ(report, expected);
     EXPECT_EQ(s.run.st.numdeleted, done);
     check_disk(s, fate);
@@ -235,13 +280,15 @@ std::pair<int, int> action_calls(Kind kind, FaultOp op)
 // Every step of every kind that has it, each of its calls failing in turn.
 TEST(StepFails, EachCallInTurnLosesNothingAndIsReported)
 {
-    for (int k = 0; k < 5; ++k) {
+    for (int k = 0; k < int(Kind::Count); ++k) {
         for (const Step& step : STEPS) {
             Kind kind = Kind(k);
             if (!(step.kinds & 1u << k) || (kind == Kind::Trash && PATH_SEP == '\\'))
                 continue;   // on Windows the Recycle Bin is the shell's
             SCOPED_TRACE(std::string(KIND_NAMES[k]) + ", " + step.name);
             std::pair<int, int> calls = action_calls(kind, step.op);
+            if (step.op == FaultOp::SyncStream)
+                --calls.second;   // the last brings the finished report to the disk
             EXPECT_GE(calls.second, calls.first) << "no such call in this run";
             for (int n = calls.first; n <= calls.second && !HasFailure(); ++n) {
                 SCOPED_TRACE("call " + std::to_string(n));
@@ -296,7 +343,7 @@ TEST(OwnFiles, OneThatCannotBeMadeOrWrittenEndsTheProgramBeforeTheNextAction)
         {FaultOp::FlushFile, 3, 1, EIO, "Can't write the output file", report_at, all},
         {FaultOp::CloseFile, 1, 1, ENOSPC, "Can't write the output file", report_at, all},
         {FaultOp::OpenDir, 3, 1, 0, "OUT OF MEMORY", "", {}},
-        {FaultOp::DeleteFile, 2, 1, 0, "OUT OF MEMORY", "", all},
+        {FaultOp::RenameAt, 2, 1, 0, "OUT OF MEMORY", "", all},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.quit + ", call " + std::to_string(c.nth));
@@ -318,13 +365,16 @@ TEST(OwnFiles, OneThatCannotBeMadeOrWrittenEndsTheProgramBeforeTheNextAction)
         EXPECT_EQ(s.t.names("out"), c.out);
         std::string report = s.run.report(), normal = golden(GOLDEN[0], s.t);
         EXPECT_EQ(report, normal.substr(0, report.size())) << "not the usual report as far as it goes";
+        // A file gone from its place is in the report, or at least in the
+        // sinkhole's manifest: the report of its batch could not be written.
         std::map<std::string, Fate> fate;
-        int unrecorded = 0;
+        std::string manifest = TestTree::read_path(s.t.path("out/twinfiles000.sinkhole.manifest"));
         for (const Original& o : ORIGINALS) {
             fate[o.rel] = s.t.exists(o.rel) ? Fate::KeptBack : Fate::Done;
-            unrecorded += fate[o.rel] == Fate::Done && report.find(s.done_line(o.rel)) == std::string::npos;
+            EXPECT_TRUE(fate[o.rel] == Fate::KeptBack || has(report, s.done_line(o.rel)) ||
+                        has(manifest, "\t" + s.t.path(o.rel) + "\n"))
+                << o.rel << " was removed without a record";
         }
-        EXPECT_LE(unrecorded, c.op == FaultOp::WriteFile ? 1 : 0) << "a file was removed after the end";
         check_disk(s, fate);
     }
 }

@@ -30,12 +30,13 @@ std::multiset<std::string> contents_below(const std::string& dir)
 
 // ------------------------------------------ a file that changes meanwhile
 
-enum Change { Append, Vanish, SameSizeAndTime, Rewrite };
+enum Change { Append, Vanish, SameSizeAndTime, Rewrite, InPlace };
 
-// A change is made just before the report, or while c's deletion is asked.
+// A change is made just before the report, while c's deletion is asked, or
+// (same content) just after c's first bytes were compared.
 struct Case {
     const char* what;
-    int kind;   // 0 move, 1 delete, 2 delete saving and asking first
+    int kind;   // 0 move, 1 delete, 2 delete saving and asking first, 3 delete same content
     char file;  // 'a', 'b' or 'c'
     Change change;
     std::string lines;   // what the report says; {a} {b} {c} stand for the files' paths
@@ -49,8 +50,10 @@ const std::string CHANGED = "<< NOT DELETED - FILE CHANGED SINCE SCAN >>";
 const Case CASES[] = {
     {"c modified", 1, 'c', Append, CHANGED + "{c}\n", 1, {}},
     {"c replaced by a file alike", 1, 'c', SameSizeAndTime, CHANGED + "{c}\n", 1, {}},
-    {"c rewritten, its time kept", 2, 'c', Rewrite, CHANGED + "{c}\n<< FILE DELETED >>{a}\n", 1, {"AAA", "other"}},
-    {"b, the kept file, gone", 2, 'b', Vanish, CHANGED + "{c}\n" + CHANGED + "{a}\n", 0, {"CC"}},
+    {"c rewritten, its time kept", 2, 'c', Rewrite, CHANGED + "{c}\n<< FILE DELETED >>{a}\n", 1, {"AAA"}},
+    {"b, the kept file, gone", 2, 'b', Vanish, CHANGED + "{c}\n" + CHANGED + "{a}\n", 0, {}},
+    {"c rewritten in place, its size kept", 1, 'c', InPlace, CHANGED + "{c}\n", 1, {}},
+    {"c rewritten in place while compared", 3, 'c', InPlace, CHANGED + "{c}\n", 1, {}},
     {"c modified", 0, 'c', Append, "<< FILE MOVED >>{c}\n", 3, {"AAA", "BBBB", "CC and more"}},
 };
 
@@ -63,14 +66,15 @@ TEST(UnderFoot, AFileChangedMeanwhileIsKeptOrSavedAsItIsNow)
         if (c.change == SameSizeAndTime && PATH_SEP == '\\')
             continue;   // the walk learns no identities there
         TestTree t;
-        t.file("a/notes.txt", "AAA", 1000);
         t.file("b/notes.txt", "BBBB", 3000);
-        t.file("c/notes.txt", "CC", 2000);
+        t.file("c/notes.txt", c.kind == 3 ? "BBBB" : "CC", 2000);
+        t.file("a/notes.txt", c.kind == 3 ? "BBBB" : "AAA", 1000);
         ScanRun run(t);
         if (c.kind == 0)
             run.move();
         else
             run.del(c.kind == 2, c.kind == 2);
+        run.st.extra.same_content = c.kind == 3;
         for (const char* r : {"a", "b", "c"})
             run.root(r);
         std::string rel = std::string(1, c.file) + "/notes.txt";
@@ -87,8 +91,14 @@ TEST(UnderFoot, AFileChangedMeanwhileIsKeptOrSavedAsItIsNow)
             }
             if (c.change == Rewrite)
                 t.file(rel, "other", 2000);
+            if (c.change == InPlace) {   // the same file, its bytes changed, a later time
+                std::fstream(t.path(rel), std::ios::in | std::ios::out | std::ios::binary) << "XX";
+                t.set_times(rel, 2500, 2500);
+            }
         };
-        if (c.kind != 2)
+        if (c.kind == 3)
+            run.fp.after(FaultOp::ReadBytes, 1, change);
+        else if (c.kind != 2)
             run.fp.before(FaultOp::CreateNewFile, 1, change);
         run.fb.on_complain([&](const RecordingFeedback::Message& m) {
             if (m.msg2.value_or("") == t.path("c/notes.txt"))

@@ -65,6 +65,10 @@ const char* const cli_patterns_text =
     "  2  usage error (bad option, contradicting options, bad pattern, no root,\n"
     "     root not a directory)\n"
     "  3  fatal error (cannot write, out of memory)\n"
+    "  4  finished, but not everything asked was done: a directory or file that\n"
+    "     could not be read, a file left in place by a failure (it could not be\n"
+    "     copied, flushed or removed, or it changed since the scan), a trash that\n"
+    "     refused, a restore that left copies in the sinkhole\n"
     "More in man twinex-cli.\n";
 
 namespace {
@@ -489,7 +493,7 @@ int finish(ScanState& st, ConsoleFeedback& fb, const ScanMessages& msgs, const C
     if (saving_run(st) && !st.sinkholename.empty())
         std::fprintf(io.out, "%s\n", st.sinkholename.c_str());
     std::fflush(io.out);
-    return CLI_DONE;
+    return st.numunread || st.numfaults ? CLI_INCOMPLETE : CLI_DONE;
 }
 
 // The output directory as an absolute path: -o, or the current directory.
@@ -540,7 +544,7 @@ bool check_extras(CliOptions& o, Platform& sys, FILE* err)
     return true;
 }
 
-// --restore SINKHOLE: every copy back at its place; 1 when any stays.
+// --restore SINKHOLE: every copy back at its place; 4 when any stays.
 int run_restore(const CliOptions& o, Platform& sys, const CliStreams& io)
 {
     std::string sinkhole = root_form(o.restore.c_str());
@@ -560,7 +564,7 @@ int run_restore(const CliOptions& o, Platform& sys, const CliStreams& io)
         std::fprintf(io.err, "twinex: NOTHING TO RESTORE - no manifest beside %s\n", visible_text(sinkhole).c_str());
     else
         std::fprintf(io.err, "twinex: %ld FILES RESTORED, %ld LEFT IN THE SINKHOLE\n", r.restored, r.problems);
-    return r.problems ? CLI_STOPPED : CLI_DONE;
+    return r.problems ? CLI_INCOMPLETE : CLI_DONE;
 }
 
 int run_parsed(CliOptions& o, Platform& sys, const CliStreams& io)
@@ -591,7 +595,7 @@ int run_parsed(CliOptions& o, Platform& sys, const CliStreams& io)
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     // The count of unreadable directories is said once: in the summary, or
     // on its own line where there is no summary.
-    if (status == CLI_DONE && !o.quiet)
+    if ((status == CLI_DONE || status == CLI_INCOMPLETE) && !o.quiet)
         std::fputs(run_summary(st, took.count()).c_str(), io.err);
     else
         fb.tell_walk_errors();

@@ -15,6 +15,8 @@ enum CliExit {
     CLI_STOPPED = 1,    // cancelled, interrupted or stopped by the user
     CLI_USAGE = 2,      // bad or contradicting options, bad pattern, no root, root not a directory
     CLI_FATAL = 3,      // cannot write, out of memory
+    CLI_INCOMPLETE = 4, // finished, but not everything asked was done (unreadable
+                        // directories, files left in place by a failure)
 };
 
 struct CliOptions {
