@@ -17,7 +17,7 @@ for tool in mkfs.ext4 e2fsck debugfs losetup; do
 done
 losetup -f >/dev/null 2>&1 || { echo "skipped: no free loop device"; exit 77; }
 mounted=""
-undo='for m in $mounted; do umount "$m" 2>/dev/null || umount -l "$m"; done'
+undo='cd /; for m in $mounted; do umount "$m" 2>/dev/null || umount -l "$m"; done'
 trap 'exit 1' INT TERM HUP
 
 image() {  # name, MiB: an empty ext4 file system in $work/NAME.img, mounted at $work/NAME

@@ -17,10 +17,7 @@
 #include <string.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/time.h>
-#include <sys/xattr.h>
 #include <unistd.h>
-#include <utime.h>
 
 static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
 static long calls;
@@ -161,7 +158,6 @@ WRAP(int, __open64_2, (const char* p, int f), (p, f), p)
 WRAP_AT(int, __openat_2, (int d, const char* p, int f), (d, p, f), d, p)
 WRAP_AT(int, __openat64_2, (int d, const char* p, int f), (d, p, f), d, p)
 WRAP(int, creat, (const char* p, mode_t m), (p, m), p)
-WRAP(int, creat64, (const char* p, mode_t m), (p, m), p)
 WRAP(FILE*, fopen, (const char* p, const char* m), (p, m), p)
 WRAP(FILE*, fopen64, (const char* p, const char* m), (p, m), p)
 
@@ -173,13 +169,8 @@ WRAP_AT(int, fstatat, (int d, const char* p, struct stat* s, int f), (d, p, s, f
 WRAP_AT(int, fstatat64, (int d, const char* p, struct stat64* s, int f), (d, p, s, f), d, p)
 WRAP_AT(int, statx, (int d, const char* p, int f, unsigned m, struct statx* s), (d, p, f, m, s), d, p)
 WRAP(int, access, (const char* p, int m), (p, m), p)
-WRAP(int, euidaccess, (const char* p, int m), (p, m), p)
 WRAP_AT(int, faccessat, (int d, const char* p, int m, int f), (d, p, m, f), d, p)
 WRAP(char*, realpath, (const char* p, char* r), (p, r), p)
-WRAP(ssize_t, getxattr, (const char* p, const char* n, void* v, size_t s), (p, n, v, s), p)
-WRAP(ssize_t, lgetxattr, (const char* p, const char* n, void* v, size_t s), (p, n, v, s), p)
-WRAP(ssize_t, listxattr, (const char* p, char* l, size_t s), (p, l, s), p)
-WRAP(ssize_t, llistxattr, (const char* p, char* l, size_t s), (p, l, s), p)
 
 WRAP(int, unlink, (const char* p), (p), p)
 WRAP_AT(int, unlinkat, (int d, const char* p, int f), (d, p, f), d, p)
@@ -190,17 +181,6 @@ WRAP_AT(int, renameat2, (int d, const char* a, int e, const char* b, unsigned f)
 WRAP(int, link, (const char* a, const char* b), (a, b), a)
 WRAP_AT(int, linkat, (int d, const char* a, int e, const char* b, int f), (d, a, e, b, f), d, a)
 WRAP(int, truncate, (const char* p, off_t n), (p, n), p)
-WRAP(int, truncate64, (const char* p, off64_t n), (p, n), p)
 WRAP(int, chmod, (const char* p, mode_t m), (p, m), p)
 WRAP_AT(int, fchmodat, (int d, const char* p, mode_t m, int f), (d, p, m, f), d, p)
-WRAP(int, chown, (const char* p, uid_t u, gid_t g), (p, u, g), p)
-WRAP(int, lchown, (const char* p, uid_t u, gid_t g), (p, u, g), p)
-WRAP_AT(int, fchownat, (int d, const char* p, uid_t u, gid_t g, int f), (d, p, u, g, f), d, p)
 WRAP_AT(int, utimensat, (int d, const char* p, const struct timespec t[2], int f), (d, p, t, f), d, p)
-WRAP(int, utimes, (const char* p, const struct timeval t[2]), (p, t), p)
-WRAP(int, lutimes, (const char* p, const struct timeval t[2]), (p, t), p)
-WRAP(int, utime, (const char* p, const struct utimbuf* t), (p, t), p)
-WRAP(int, setxattr, (const char* p, const char* n, const void* v, size_t s, int f), (p, n, v, s, f), p)
-WRAP(int, lsetxattr, (const char* p, const char* n, const void* v, size_t s, int f), (p, n, v, s, f), p)
-WRAP(int, removexattr, (const char* p, const char* n), (p, n), p)
-WRAP(int, lremovexattr, (const char* p, const char* n), (p, n), p)
