@@ -26,7 +26,8 @@ for f in $(nm -D --undefined-only "$cli" | awk '{ sub(/@.*/, "", $2); print $2 }
   esac
 done
 
-# Three files of one size and time; only the first bytes tell them apart.
+# Three files of one size; the older copy and the outside file also share
+# their time. Only their first bytes tell them apart.
 body=$(seq -s . 900)
 intended="INTENDED$body" other="KEPT-ONE$body" outside="OUTSIDE!$body"
 setup() {  # the newest copy's text
