@@ -63,6 +63,19 @@ if(NOT CMAKE_CROSSCOMPILING)
   add_test(NAME twinex_cli_memory_limit
            COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/memory_limit.sh $<TARGET_FILE:${plain_cli}>)
   set_tests_properties(twinex_cli_memory_limit PROPERTIES TIMEOUT 300)
+  # A directory swapped for a link at the moment of the act, by a library
+  # preloaded into the program (which a sanitized program refuses).
+  add_library(twinex_swap_preload MODULE tests/cli/swap_preload.c)
+  target_compile_options(twinex_swap_preload PRIVATE ${TWINEX_WARNINGS} -fno-sanitize=all)
+  target_link_options(twinex_swap_preload PRIVATE -fno-sanitize=all)
+  target_link_libraries(twinex_swap_preload PRIVATE ${CMAKE_DL_LIBS} Threads::Threads)
+  add_test(NAME twinex_cli_swap
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/swap.sh $<TARGET_FILE:${plain_cli}> $<TARGET_FILE:twinex_swap_preload>)
+  set_tests_properties(twinex_cli_swap PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77)
+  # Power cuts and the rename path on loop-mounted ext4 images (root only).
+  add_test(NAME twinex_cli_power_cut
+           COMMAND sh ${CMAKE_SOURCE_DIR}/tests/cli/power_cut.sh $<TARGET_FILE:twinex-cli>)
+  set_tests_properties(twinex_cli_power_cut PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77)
 endif()
 
 # The window, operated through its controls (Windows builds only).
