@@ -1,8 +1,10 @@
 #!/bin/sh
 # A directory swapped for a symbolic link at the moment of the act. The
 # preloaded library swap_preload.c counts the calls that name the older copy
-# root/a/d/x.txt and, before one of them, renames its directory (a/d, or a
-# above it) away and puts a link to an outside tree in its place; the
+# root/a/d/x.txt (and in a second sweep also those that name root/a or
+# root/a/d, as the walk and a program reaching the file's directory again
+# do) and, before one of them, renames its directory (a/d, or a above it)
+# away and puts a link to an outside tree in its place; the
 # outside tree holds a file of the same name, size and time. Each run is
 # made once without a swap, to count those calls, and then once with the
 # swap before each of them. Whatever the program chooses (to act on the
@@ -46,7 +48,7 @@ attempt() {
   shift 4
   setup "$newest"
   where="$what, swap of $dir before call $at"
-  SWAP_FILE=$target SWAP_AT=$at SWAP_DIR="$w/root/$dir" SWAP_LINK="$w/outside${dir#a}" SWAP_LOG="$w/log" \
+  SWAP_FILE=$target SWAP_DIRS=$dirs SWAP_AT=$at SWAP_DIR="$w/root/$dir" SWAP_LINK="$w/outside${dir#a}" SWAP_LOG="$w/log" \
     XDG_DATA_HOME="$w/data" LD_PRELOAD="$lib" "$cli" -q -y -o "$w/out" "$@" "$w/root" >/dev/null 2>"$w/e"
   status=$?
   [ $status -eq 0 ] || [ $status -eq 4 ] || { fail "$where: status $status"; cat "$w/e"; }
@@ -67,12 +69,14 @@ attempt() {
 sweep() {  # what, newest copy's text, options...
   case_name=$1 case_text=$2
   shift 2
-  attempt "$case_name" 0 a "$case_text" "$@"
-  [ -e "$target" ] && fail "$case_name: without a swap the older copy stays"
-  calls=$(($(cat "$w/log" 2>/dev/null | wc -l)))
-  [ $calls -gt 0 ] || fail "$case_name: no call the library wraps names the file"
-  for d in a a/d; do
-    for n in $(seq $calls); do attempt "$case_name" "$n" "$d" "$case_text" "$@"; done
+  for dirs in "" "$w/root"; do
+    attempt "$case_name" 0 a "$case_text" "$@"
+    [ -e "$target" ] && fail "$case_name: without a swap the older copy stays"
+    calls=$(($(cat "$w/log" 2>/dev/null | wc -l)))
+    [ $calls -gt 0 ] || fail "$case_name: no call the library wraps names the file"
+    for d in a a/d; do
+      for n in $(seq $calls); do attempt "$case_name${dirs:+ (directories counted)}" "$n" "$d" "$case_text" "$@"; done
+    done
   done
 }
 

@@ -89,12 +89,25 @@ static void swap_now(void)
         perror("swap_preload: swap");
 }
 
+/* A call counts when it names the target, or (with SWAP_DIRS set to a
+ * directory above it) one of the directories between that one and the
+ * target: the steps a program takes to reach the target's directory again. */
+static int counts(const char* full, const char* target)
+{
+    const char* top = env("SWAP_DIRS");
+    size_t n = strlen(full);
+    if (strcmp(full, target) == 0)
+        return 1;
+    return top && *top && n > strlen(top) && strncmp(full, top, strlen(top)) == 0 &&
+           strncmp(target, full, n) == 0 && target[n] == '/';
+}
+
 /* Called before every wrapped call with the path or name it takes. */
 static void touch(const char* fn, int dirfd, const char* name)
 {
     const char* target = env("SWAP_FILE");
     char full[2 * PATH_MAX];
-    if (!target || !name || !*name || !full_path(dirfd, name, full, sizeof full) || strcmp(full, target) != 0)
+    if (!target || !name || !*name || !full_path(dirfd, name, full, sizeof full) || !counts(full, target))
         return;
     pthread_mutex_lock(&lock);
     long n = ++calls;
