@@ -172,6 +172,12 @@ public:
                             FileHandle* out) = 0;
     // An open file's data and status to stable storage.
     virtual int flush_handle(FileHandle h) = 0;
+    // Everything written to the volume that holds `d` to stable storage at
+    // once: 0 only when all of it is there and a failure on the way would
+    // have been told, so that no single file or directory of that volume
+    // needs a flush of its own. Otherwise an error number (ENOSYS where the
+    // system cannot tell), and the single flushes must be made.
+    virtual int flush_volume(DirHandle d) = 0;
     // A stream made by create_new_file, written out and on stable storage.
     virtual int sync_stream(FILE* f) = 0;
     // Hands the file `name` of `dir`, held open as `h` and whose full path

@@ -364,6 +364,7 @@ public:
         return ENOSYS;
     }
     int flush_handle(FileHandle) override { return ENOSYS; }
+    int flush_volume(DirHandle) override { return ENOSYS; }
     int sync_stream(FILE* f) override { return std::fflush(f) == 0 ? 0 : EIO; }
 
     // The shell's delete with undo allowed and no dialog of any kind. A drive

@@ -51,7 +51,7 @@ namespace {
 
 // A batch ends after this many files or bytes of copies, so that memory,
 // open files and the work lost to a power cut stay small.
-constexpr size_t BATCH_FILES = 64;
+constexpr size_t BATCH_FILES = 256;
 constexpr uint64_t BATCH_BYTES = uint64_t(64) << 20;
 
 Act changed()
@@ -253,8 +253,7 @@ Act copy_now(ScanState& st, Pending& p)
 Act save(ScanState& st, ActionRun& run, Pending& p)
 {
     const char* path = p.f->pathname;
-    if (!st.sys->handle_status(p.place.file(), &p.before))
-        return copy_failed("ERROR:   couldn't get datestamps from \"%s\"", path);
+    p.before = p.place.status();
     p.savename = copy_name(st, run, p.f->fname);
     if (p.savename.empty())
         return copy_failed("ERROR:   Can't obtain sinkhole name for \"%s\"", path);
@@ -316,6 +315,24 @@ int flush_dirs(ScanState& st, ActionRun& run)
     return err;
 }
 
+// The batch's copies and their directories on the disk: with one flush of
+// the sinkhole's volume where the system can tell it went well, else one
+// flush each.
+int flush_sinkhole(ScanState& st, ActionRun& run)
+{
+    if (st.sys->flush_volume(run.sinkhole_dir) == 0) {
+        run.new_dirs = false;
+        return 0;
+    }
+    for (auto& p : run.batch) {
+        if (p->way == Way::Copy && p->act->outcome == Outcome::Pending && st.sys->flush_handle(p->copy) != 0) {
+            drop_copy(st, *p);
+            *p->act = copy_failed("ERROR:   can't bring the copy of \"%s\" to the disk", p->f->pathname);
+        }
+    }
+    return flush_dirs(st, run);
+}
+
 // Everything the batch's originals wait for, on the disk: the copies, their
 // directories, the manifest, the trash's info files. A file whose part
 // could not be flushed stays where it is.
@@ -324,16 +341,12 @@ void flush_batch(ScanState& st, ActionRun& run)
     bool saving = false;
     for (auto& p : run.batch) {
         saving = saving || p->way != Way::Trash;
-        if (p->way == Way::Copy && p->act->outcome == Outcome::Pending && st.sys->flush_handle(p->copy) != 0) {
-            drop_copy(st, *p);
-            *p->act = copy_failed("ERROR:   can't bring the copy of \"%s\" to the disk", p->f->pathname);
-        }
         if (p->way == Way::Trash && trash_sync(*st.sys, &p->slot, &p->act->why) != 0) {
             p->act->outcome = Outcome::NotDeleted;
             p->act->fault = true;
         }
     }
-    if (!saving || (flush_dirs(st, run) == 0 && sync_manifest(st) == 0))
+    if (!saving || (flush_sinkhole(st, run) == 0 && sync_manifest(st) == 0))
         return;
     for (auto& p : run.batch) {
         if (p->way != Way::Trash && p->act->outcome == Outcome::Pending) {
@@ -544,7 +557,7 @@ void complete_batch(ScanState& st, ActionRun& run)
             *p->act = finish(st, run, *p);
             renamed = renamed || (p->way == Way::Rename && p->act->outcome == Outcome::Done);
         }
-        if (renamed)
+        if (renamed && st.sys->flush_volume(run.sinkhole_dir) != 0)
             flush_dirs(st, run);   // the renamed names too, before the report says so
     }
     run.batch.clear();

@@ -33,7 +33,7 @@ enum class FaultOp {
     // acting through a directory held open; a call's path is the full path
     // of the directory or of the file named in it
     OpenDirPath, OpenDirAt, MakeDirAt, FlushDir, OpenFileAt, HandleStatus, RemoveFileAt, RenameAt, CopyToNew,
-    FlushHandle, SyncStream, Count
+    FlushHandle, FlushVolume, SyncStream, Count
 };
 
 class FaultPlatform : public Platform {
@@ -215,6 +215,10 @@ public:
         inner_.close_handle(h);
     }
     int flush_handle(FileHandle h) override { return call(Op::FlushHandle, "", [&] { return inner_.flush_handle(h); }); }
+    int flush_volume(DirHandle d) override
+    {
+        return call(Op::FlushVolume, below(d, "").c_str(), [&] { return inner_.flush_volume(d); });
+    }
     int sync_stream(FILE* f) override { return call(Op::SyncStream, "", [&] { return inner_.sync_stream(f); }); }
 
     // --- everything else passes straight through -------------------------
