@@ -50,8 +50,12 @@ struct Pending {
 namespace {
 
 // A batch ends after this many files or bytes of copies, so that memory,
-// open files and the work lost to a power cut stay small.
-constexpr size_t BATCH_FILES = 256;
+// open files and the work lost to a power cut stay small. A file to be
+// renamed holds two open files and no data: it weighs a quarter of one
+// that was copied (three open files), so a batch of renames is longer, and
+// fewer flushes write the file system's records again.
+constexpr size_t BATCH_WEIGHT = 1024;
+constexpr size_t COPY_WEIGHT = 4;
 constexpr uint64_t BATCH_BYTES = uint64_t(64) << 20;
 
 Act changed()
@@ -274,6 +278,7 @@ Act save(ScanState& st, ActionRun& run, Pending& p)
     }
     run.promised.insert(p.savename);
     run.batch_bytes += p.way == Way::Copy ? p.before.size : 0;
+    run.batch_weight += p.way == Way::Copy ? COPY_WEIGHT : 1;
     Act a;
     a.outcome = Outcome::Pending;
     return a;
@@ -281,7 +286,7 @@ Act save(ScanState& st, ActionRun& run, Pending& p)
 
 // A delete run's file for the trash: the shell's Recycle Bin takes it at
 // once; for the desktop trash its info file is written and it waits.
-Act to_trash(ScanState& st, const ActionRun& run, Pending& p)
+Act to_trash(ScanState& st, ActionRun& run, Pending& p)
 {
     if (!still_same(st, run, p))
         return changed();
@@ -297,6 +302,7 @@ Act to_trash(ScanState& st, const ActionRun& run, Pending& p)
         return a;
     }
     p.way = Way::Trash;
+    run.batch_weight += COPY_WEIGHT;
     a.outcome = Outcome::Pending;
     return a;
 }
@@ -320,8 +326,10 @@ int flush_dirs(ScanState& st, ActionRun& run)
 // flush each.
 int flush_sinkhole(ScanState& st, ActionRun& run)
 {
-    if (st.sys->flush_volume(run.sinkhole_dir) == 0) {
+    run.volume_flushes = st.sys->flush_volume(run.sinkhole_dir) == 0;
+    if (run.volume_flushes) {
         run.new_dirs = false;
+        run.renamed = false;
         return 0;
     }
     for (auto& p : run.batch) {
@@ -543,7 +551,7 @@ void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int matches,
 
 bool batch_full(const ActionRun& run)
 {
-    return run.batch.size() >= BATCH_FILES || run.batch_bytes >= BATCH_BYTES;
+    return run.batch_weight >= BATCH_WEIGHT || run.batch_bytes >= BATCH_BYTES;
 }
 
 void complete_batch(ScanState& st, ActionRun& run)
@@ -557,13 +565,24 @@ void complete_batch(ScanState& st, ActionRun& run)
             *p->act = finish(st, run, *p);
             renamed = renamed || (p->way == Way::Rename && p->act->outcome == Outcome::Done);
         }
-        if (renamed && st.sys->flush_volume(run.sinkhole_dir) != 0)
-            flush_dirs(st, run);   // the renamed names too, before the report says so
+        // The renamed names reach the disk with the next flush of the
+        // volume (the next batch's, or the run's last), else now.
+        if (renamed && !run.volume_flushes)
+            flush_dirs(st, run);
+        run.renamed = run.renamed || (renamed && run.volume_flushes);
     }
     run.batch.clear();
     run.batch_bytes = 0;
+    run.batch_weight = 0;
     run.promised.clear();
     close_dirs(st, run, true);
+}
+
+void settle_run(ScanState& st, ActionRun& run)
+{
+    if (run.renamed && st.sys->flush_volume(run.sinkhole_dir) != 0)
+        flush_dirs(st, run);
+    run.renamed = false;
 }
 
 void abandon_batch(ScanState& st, ActionRun& run)
@@ -573,6 +592,7 @@ void abandon_batch(ScanState& st, ActionRun& run)
             *p->act = Act();
     run.batch.clear();
     run.batch_bytes = 0;
+    run.batch_weight = 0;
     run.promised.clear();
     (void)st;
 }

@@ -479,9 +479,10 @@ void output_names(ScanState& st)
     write_header(w, now);
     w.json.header(w.run, now);
     bool finished = write_groups(w);
-    if (!st.fatal && !w.err)   // a stop by the user still completes what waits
+    if (!st.fatal && !w.err) {   // a stop by the user still completes what waits
         finish_batch(w);
-    else
+        settle_run(st, w.run);
+    } else
         abandon_batch(st, w.run);   // the report cannot say what happens to them
     show_written(w);
     close_manifest(st);
