@@ -530,10 +530,6 @@ void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int matches,
     *act = check_file(st, run, *p);
     if (act->outcome != Outcome::Kept || (st.request_flag && !user_agrees(st, fnode)))
         return;
-    if (st.request_flag && run.del && !still_same(st, run, *p)) {   // the user may have taken a while
-        *act = changed();
-        return;
-    }
     if (run.saving)
         *act = save(st, run, *p);
     else if (st.extra.trash)

@@ -123,13 +123,14 @@ TEST(UnderFoot, AFileChangedMeanwhileIsKeptOrSavedAsItIsNow)
 
 // After the walk, c/sub is swapped for another directory holding a file
 // alike (same name, size and time: only its bytes differ), for a link to
-// it, or c/sub/notes.txt for a link to that file. A move across volumes
+// it, or c/sub/notes.txt for a link to that file; or, at the very moment
+// of its removal, another file is put at its name. A move across volumes
 // (which looks at nothing but the file it reaches) and a delete (which
 // compares it with what the walk saw) reach neither the outside file nor
-// its bytes; c's file stays where it is, told as changed.
+// its bytes; c's file stays, told as changed.
 TEST(UnderFoot, AnActReachesOnlyTheFileTheWalkFound)
 {
-    enum Swap { OtherDir, DirLink, FileLink };
+    enum Swap { OtherDir, DirLink, FileLink, FileAtRemoval };
     const struct {
         const char* what;
         Swap swap;
@@ -141,6 +142,7 @@ TEST(UnderFoot, AnActReachesOnlyTheFileTheWalkFound)
         {"link for the directory, move", DirLink, true, "<< NOT MOVED - FILE CHANGED SINCE SCAN >>{c}\n"},
         {"link for the file, move", FileLink, true,
          "{c}\n<< COPY TO SINKHOLE FAILED: ERROR:   couldn't open \"{c}\" for read, NOT MOVED >>\n"},
+        {"another file at the name, delete", FileAtRemoval, false, "<< NOT DELETED - FILE CHANGED SINCE SCAN >>{c}\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -154,7 +156,15 @@ TEST(UnderFoot, AnActReachesOnlyTheFileTheWalkFound)
         run.fp.other_volume(t.path("out"));
         run.roots({"a", "b", "c"});
         std::error_code ec;
+        run.fp.before(FaultOp::RemoveFileAt, 1, [&] {
+            if (c.swap == FileAtRemoval && run.fp.last(FaultOp::RemoveFileAt).path == t.path("c/sub/notes.txt")) {
+                fs::rename(t.path("c/sub/notes.txt"), t.path("c/away.txt"));
+                fs::rename(t.path("o/sub/notes.txt"), t.path("c/sub/notes.txt"));
+            }
+        }, -1);
         run.fp.before(FaultOp::CreateNewFile, 1, [&] {
+            if (c.swap == FileAtRemoval)
+                return;
             if (c.swap == FileLink) {
                 fs::remove(t.path("c/sub/notes.txt"));
                 fs::create_symlink(t.path("o/sub/notes.txt"), t.path("c/sub/notes.txt"), ec);
@@ -173,10 +183,11 @@ TEST(UnderFoot, AnActReachesOnlyTheFileTheWalkFound)
         for (size_t at; (at = line.find("{c}")) != std::string::npos;)
             line.replace(at, 3, path);
         EXPECT_TRUE(has(run.report(), "\n" + line)) << run.report();
-        std::string outside = c.swap == OtherDir ? "c/sub/notes.txt" : "o/sub/notes.txt";
-        EXPECT_EQ(t.read(outside), "OO") << "the outside file was touched";
+        const char* outside[] = {"c/sub/notes.txt", "o/sub/notes.txt", "o/sub/notes.txt", "c/sub/notes.txt"};
+        const char* own[] = {"c/away/notes.txt", "c/away/notes.txt", "c/sub/notes.txt", "c/away.txt"};
+        EXPECT_EQ(t.read(outside[c.swap]), "OO") << "the outside file was touched";
         EXPECT_EQ(contents_below(t.path("out")).count("OO"), 0u) << "the outside file's bytes were copied";
-        EXPECT_EQ(t.read(c.swap == FileLink ? "o/sub/notes.txt" : "c/away/notes.txt"), c.swap == FileLink ? "OO" : "CC");
+        EXPECT_TRUE(c.swap == FileLink || t.read(own[c.swap]) == "CC") << "c's file is lost";
         EXPECT_GT(run.st.numfaults, 0);
     }
 }
