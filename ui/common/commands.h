@@ -12,8 +12,8 @@
 // the box included (a box is the last thing a command does, except SCAN's
 // questions and RESTORE's). SCAN and RESTORE are refused while either one's
 // questions are open, and nothing but QUIT and the close box acts while a
-// scan thread is waited for. QUIT, CANCEL and the close box end the program at once, closing any
-// open box without acting on it.
+// scan thread is waited for. QUIT, CANCEL and the close box end the program
+// at once, closing any open box without acting on it.
 #pragma once
 
 #include "engine/state.h"
