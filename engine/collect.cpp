@@ -366,8 +366,13 @@ void step(Walk& w)
         leave_directory(w);
         return;
     }
-    if (is_dot_entry(name) || is_excluded(w.st, name))
+    uint32_t p_error = 0;
+    if (is_dot_entry(name) || is_excluded(w.st, name, &p_error))
         return;
+    if (p_error) {   // a bad exclusion stops the scan as a bad pattern does
+        pattern_failure(w, p_error);
+        return;
+    }
     size_t pos = top.pos;
     size_t len = strlen(name);
     if (pos + len + 1 > size_t(PATH_BUF)) {

@@ -4,11 +4,9 @@
 #include "ui/common/scan_job.h"
 
 #include <new>
-#include <string>
 
 #include "engine/collect.h"
 #include "engine/group.h"
-#include "match/match.h"
 #include "report/report.h"
 
 namespace {
@@ -28,30 +26,12 @@ void forget_thread_handle(ScanState& st)
     st.hThread = nullptr;   // not closed here: whoever started the thread keeps its handle
 }
 
-// A badly formed exclusion stops the scan as a badly formed pattern does,
-// when collection starts: its numbered message, then the scan gives up on
-// its own and releases its records.
-bool exclusions_ok(ScanState& st)
-{
-    for (const std::string& x : st.extra.excludes) {
-        uint32_t code = 0;
-        if (!pattern_error(x.c_str(), &code))
-            continue;
-        std::string text = std::string("PATTERN ERROR: ") + (code < 11 ? pattern_errTXT[code] : "");
-        st.ui->Complain(COMPLAIN_ERROR, "twinex", text.c_str(), "aborting...", nullptr);
-        st.abort_flag = 1;
-        cleanup(st);
-        return false;
-    }
-    return true;
-}
-
 // Collects every root in dlist order; false when the scan was stopped.
 bool collect(ScanState& st)
 {
     st.ui->set_field(PF_COLLECT_LABEL, "COLLECTING: ");
     st.ui->set_field(PF_COLLECT_COUNT, "0");
-    if (exclusions_ok(st) && collect_roots(st))
+    if (collect_roots(st))
         return true;
     forget_thread_handle(st);
     return false;
