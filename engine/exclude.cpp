@@ -8,7 +8,7 @@ bool is_excluded(const ScanState& st, const char* name)
 {
     for (const std::string& p : st.extra.excludes) {
         uint32_t p_error = 0;   // checked when the option was read
-        if (match(name, p.c_str(), st.i_flag, nullptr, &p_error))
+        if (match_name(name, p.c_str(), st.i_flag, st.extra.unicode, &p_error))
             return true;
     }
     return false;

@@ -211,7 +211,7 @@ void begin_group(ScanState& st, ActionRun& run, const Fnode* first)
         return;
     for (const Node* n = &first->node; n && n->next; n = n->next) {
         const Fnode* f = reinterpret_cast<const Fnode*>(n);
-        if (!same_name(first->fname, f->fname, st.i_flag))
+        if (!same_group(first, f, st.i_flag))
             break;
         run.ids.push_back(st.sys->identity(f->pathname));
     }

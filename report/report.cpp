@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/name_key.h"
 #include "report/actions.h"
 #include "report/json.h"
 #include "report/manifest.h"
@@ -186,6 +187,10 @@ void write_header(Writer& w, int64_t now)
     else if (w.run.move)
         put(w, " and MARKING FILES MOVED TO SINKHOLE");
     end_line(w);
+    if (st.extra.unicode)
+        label_line(w, "UNICODE NAMES", "");
+    if (st.extra.copies)
+        label_line(w, "COPY MARKS IGNORED", "");
     if (w.run.saving)
         label_line(w, w.run.move ? "TWINEX moved to directory " : "DELETED FILES saved to directory ",
                    st.sinkholename.c_str());
@@ -280,21 +285,23 @@ Fnode* as_file(Node* n)
 Fnode* write_group(Writer& w, Fnode* first, bool* stop)
 {
     ScanState& st = w.st;
-    size_t shown = put_name(w, first->fname);
+    std::string buf;
+    const char* title = group_title(st, first, &buf);
+    size_t shown = put_name(w, title);
     end_line(w);
     std::string underline(shown, '=');
     put(w, underline.c_str());
     end_line(w);
-    if (w.run.saving && !make_groupdir(st, w.run, first->fname)) {
+    if (w.run.saving && !make_groupdir(st, w.run, title)) {
         *stop = true;
         return nullptr;
     }
-    w.json.group(first->fname);
+    w.json.group(title);
     begin_group(st, w.run, first);
     bool acting = w.run.move || w.run.del;
     int matches = w.run.move ? 1 : 0;
     Fnode* f = first;
-    for (; f && same_name(first->fname, f->fname, st.i_flag); ++matches) {
+    for (; f && same_group(first, f, st.i_flag); ++matches) {
         if (st.abort_flag) {
             *stop = true;
             return nullptr;
