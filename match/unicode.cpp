@@ -91,7 +91,11 @@ int32_t char_at(const char* s, size_t* len)
 bool unicode_form(const char* name, bool fold, std::string* out)
 {
     const utf8proc_uint8_t* s = reinterpret_cast<const utf8proc_uint8_t*>(name);
-    utf8proc_ssize_t len = utf8proc_ssize_t(strlen(name));
+    size_t at = 0;   // a broken name is told apart before any table is read
+    for (size_t n; s[at]; at += n)
+        if ((n = utf8_length(s + at)) == 0)
+            return false;
+    utf8proc_ssize_t len = utf8proc_ssize_t(at);
     utf8proc_option_t options = form_options(fold);
     utf8proc_int32_t local[STACK_POINTS];
     utf8proc_ssize_t needed = 0;
