@@ -22,8 +22,7 @@ bool is_digit(char c)
 
 bool is_ext_char(char c)
 {
-    return is_digit(c) || ascii_upper(static_cast<unsigned char>(c)) != static_cast<unsigned char>(c) ||
-           ascii_lower(static_cast<unsigned char>(c)) != static_cast<unsigned char>(c);
+    return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 // `text` (all of it) stands at `at` in `s`, under the case rule.

@@ -645,9 +645,9 @@ int match(const char* s, const char* p, int i, const char* end, uint32_t* p_erro
 int match_name(const char* s, const char* p, int i, bool unicode, uint32_t* p_error)
 {
     MatchRun run;
-    run.chars = unicode && !(is_ascii(s) && is_ascii(p));
-    if (!run.chars) return match_run(s, p, i, nullptr, p_error, &run);
-    if (is_ascii(s)) return match_run(s, p, i, nullptr, p_error, &run);
+    const bool plain_name = !unicode || is_ascii(s);  // its own NFC form
+    run.chars = unicode && !(plain_name && is_ascii(p));
+    if (plain_name) return match_run(s, p, i, nullptr, p_error, &run);
     std::string nfc;
     if (!unicode_form(s, false, &nfc)) return match(s, p, i, nullptr, p_error);  // not UTF-8: bytes
     return match_run(nfc.c_str(), p, i, nullptr, p_error, &run);

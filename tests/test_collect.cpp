@@ -280,8 +280,9 @@ TEST(Names, PairsThatAreOneNameAndPairsThatAreNot)
         EXPECT_EQ(same_name(name_key(p.a, r, &ka), name_key(p.b, r, &kb), r.i_flag), p.one)
             << "'" << p.a << "' and '" << p.b << "', rules " << p.rules;
         for (const char* n : {p.a, p.b}) {
-            bool plain = !is_ascii(n) || r.copies || (unicode_form(n, r.i_flag, &form) && same_name(form.c_str(), n, r.i_flag));
-            EXPECT_TRUE(plain) << n;
+            if (is_ascii(n) && !r.copies) {
+                EXPECT_TRUE(unicode_form(n, r.i_flag, &form) && same_name(form.c_str(), n, r.i_flag)) << n;
+            }
         }
     }
 }
