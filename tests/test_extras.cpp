@@ -1,5 +1,5 @@
 // The console program's further choices on real trees: names left out of
-// the walk, deletion only of equal content, the desktop trash, undoing a
+// the walk, deletion only of equal content (copies under other names too), the desktop trash, undoing a
 // saving run from its manifest. (JSON is read back by tests/cli/json.sh.)
 #include <gtest/gtest.h>
 
@@ -50,6 +50,27 @@ TEST(Extras, ExclusionsAndSameContentByteForByte)
     exact.roots({"c", "d"});
     exact.scan();
     EXPECT_TRUE(has(exact.report(), "build.TMP\n=========\n")) << exact.report();
+}
+
+// Copies under other names (--copies, with --unicode beside it) are deleted
+// only when their bytes are the kept file's: a mark says nothing of the
+// content. (Without --same-content the run is refused: tests/cli.)
+TEST(Extras, CopiesAreDeletedOnlyWithTheKeptFilesBytes)
+{
+    TestTree t;
+    t.file("a/report (1).pdf", "PDF1", 3000);
+    t.file("b/report.pdf", "PDF1", 2000);
+    t.file("c/report - Copy.pdf", "PDF2", 1000);
+    t.file("d/Copy of report.pdf", "PDF1", 500);
+    TestPlatform sys(T_2005_06_14, false);
+    pin_utc();
+    CliResult r = run_cli({"-qy", "--no-datestamps", "--unicode", "--copies", "--delete", "--same-content", "-o",
+                           t.path("out"), t.path("a"), t.path("b"), t.path("c"), t.path("d")},
+                          "", nullptr, sys);
+    ASSERT_EQ(r.status, CLI_DONE) << r.err;
+    EXPECT_EQ(t.read("out/twinfiles000.txt"), golden("copies_same_content.txt", t));
+    EXPECT_EQ(t.names("b").size() + t.names("d").size(), 0u);
+    EXPECT_EQ(t.read("a/report (1).pdf") + t.read("c/report - Copy.pdf"), "PDF1PDF2");
 }
 
 // A trash that takes nothing leaves the file with the reason and never
