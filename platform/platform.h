@@ -251,6 +251,24 @@ public:
     void lock();
     void unlock();
 private:
+    friend class Condition;
+    void* impl_;
+};
+
+// What threads wait for under a Mutex, woken by the thread that changes it.
+class Condition {
+public:
+    Condition();
+    ~Condition();
+    Condition(const Condition&) = delete;
+    Condition& operator=(const Condition&) = delete;
+    // Releases `m`, which the caller holds, until woken or until `ms` have
+    // passed, then holds it again. A wait may also end without a cause: the
+    // caller looks again at what it waits for.
+    void wait(Mutex& m, unsigned ms);
+    void wake_one();
+    void wake_all();
+private:
     void* impl_;
 };
 

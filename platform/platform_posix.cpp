@@ -234,15 +234,18 @@ private:
     // The next entry of the buffer, read anew when used up; null at the end
     // or on an error (kept in error_). As readdir does, entries without an
     // inode (deleted) are passed over, and a directory removed while open
-    // simply ends.
+    // simply ends. The buffer goes at the end: a listing read to its end
+    // may be kept open a while longer, to read statuses in its directory.
     Entry* read_entry()
     {
         for (;;) {
             if (at_ >= filled_) {
-                ssize_t n = getdents64(fd_, buf_, BUF_BYTES);
+                ssize_t n = buf_ ? getdents64(fd_, buf_, BUF_BYTES) : 0;
                 if (n <= 0) {
                     error_ = n < 0 && errno != ENOENT ? errno : 0;
                     at_ = filled_ = 0;
+                    std::free(buf_);
+                    buf_ = nullptr;
                     return nullptr;
                 }
                 filled_ = static_cast<size_t>(n);
@@ -935,3 +938,26 @@ Mutex::~Mutex()
 void Mutex::lock() { pthread_mutex_lock(static_cast<pthread_mutex_t*>(impl_)); }
 
 void Mutex::unlock() { pthread_mutex_unlock(static_cast<pthread_mutex_t*>(impl_)); }
+
+// ---------------------------------------------------------------- Condition
+
+Condition::Condition() : impl_(new pthread_cond_t)
+{
+    init_condvar(static_cast<pthread_cond_t*>(impl_));
+}
+
+Condition::~Condition()
+{
+    pthread_cond_destroy(static_cast<pthread_cond_t*>(impl_));
+    delete static_cast<pthread_cond_t*>(impl_);
+}
+
+void Condition::wait(Mutex& m, unsigned ms)
+{
+    timespec deadline = deadline_after(ms);
+    pthread_cond_timedwait(static_cast<pthread_cond_t*>(impl_), static_cast<pthread_mutex_t*>(m.impl_), &deadline);
+}
+
+void Condition::wake_one() { pthread_cond_signal(static_cast<pthread_cond_t*>(impl_)); }
+
+void Condition::wake_all() { pthread_cond_broadcast(static_cast<pthread_cond_t*>(impl_)); }

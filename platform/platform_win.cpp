@@ -483,3 +483,21 @@ Mutex::~Mutex()
 void Mutex::lock() { EnterCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
 
 void Mutex::unlock() { LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(impl_)); }
+
+// ---------------------------------------------------------------- Condition
+
+Condition::Condition() : impl_(new CONDITION_VARIABLE)
+{
+    InitializeConditionVariable(static_cast<CONDITION_VARIABLE*>(impl_));
+}
+
+Condition::~Condition() { delete static_cast<CONDITION_VARIABLE*>(impl_); }
+
+void Condition::wait(Mutex& m, unsigned ms)
+{
+    SleepConditionVariableCS(static_cast<CONDITION_VARIABLE*>(impl_), static_cast<CRITICAL_SECTION*>(m.impl_), ms);
+}
+
+void Condition::wake_one() { WakeConditionVariable(static_cast<CONDITION_VARIABLE*>(impl_)); }
+
+void Condition::wake_all() { WakeAllConditionVariable(static_cast<CONDITION_VARIABLE*>(impl_)); }
