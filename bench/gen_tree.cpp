@@ -1,14 +1,18 @@
 // Makes a tree of empty files for the benchmarks:
 //
-//   twinex-gen-tree DIR FILES [--long | --grouped] [--seed N]
+//   twinex-gen-tree DIR FILES [--long | --grouped | --backup] [--seed N]
 //
 // About 60% of the files have a name of their own; the others share their
 // name with 1 to 49 more files (small groups are the most common). With
 // --grouped it is the other way round, as in a folder of backups of
-// backups: about 70% of the files share their name with others. Files
-// lie in directories 3 to 8 levels below DIR. With --long, directory and
-// file names are long and hold non-ASCII bytes (UTF-8 and single bytes of
-// 0x80 to 0xFF). The same arguments always make the same tree.
+// backups: about 70% of the files share their name with others. With
+// --backup, as on a backup drive, about 60% of the files share their name,
+// and the directories are fewer and fuller: one per 50 files in all (2,000
+// for 100k files), every one holding files. Otherwise files lie in one
+// directory per 16 files, 3 to 8 levels below DIR, and the directories
+// above them hold none. With --long, directory and file names are long and
+// hold non-ASCII bytes (UTF-8 and single bytes of 0x80 to 0xFF). The same
+// arguments always make the same tree.
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -83,8 +87,10 @@ std::string file_name(Rng& r, long serial, bool long_names)
     return n + "." + pick(r, exts);
 }
 
-// Directory paths below the root, made on disk with their parents.
-bool make_dirs(Platform& sys, const std::string& root, long count, Rng& r, bool long_names,
+// Directory paths below the root, made on disk with their parents: `count`
+// of the deepest ones, or with `every`, `count` directories in all, each of
+// which gets files.
+bool make_dirs(Platform& sys, const std::string& root, long count, Rng& r, bool long_names, bool every,
                std::vector<std::string>* dirs)
 {
     std::set<std::string> made;
@@ -92,7 +98,7 @@ bool make_dirs(Platform& sys, const std::string& root, long count, Rng& r, bool 
         int depth = 3 + (int)r.below(6);
         std::string path = root;
         bool fresh = false;
-        for (int level = 0; level < depth; ++level) {
+        for (int level = 0; level < depth && (long)dirs->size() < count; ++level) {
             path += PATH_SEP;
             path += dir_component(r, long_names);
             fresh = made.insert(path).second;
@@ -102,23 +108,27 @@ bool make_dirs(Platform& sys, const std::string& root, long count, Rng& r, bool 
                     std::fprintf(stderr, "can't create %s: %s\n", path.c_str(), error_text(err).c_str());
                     return false;
                 }
+                if (every)
+                    dirs->push_back(path);
             }
         }
-        if (fresh)
+        if (fresh && !every)
             dirs->push_back(path);
     }
     return true;
 }
 
 // Group sizes: most names alone, the rest in groups of 2 to 50, small ones
-// the most common (and none larger than the number of directories).
-std::vector<int> group_sizes(long files, int most, Rng& r, bool grouped)
+// the most common (and none larger than the number of directories). Of 100
+// names, `shared` have copies (5: about 40% of the files in groups; 10:
+// about 60%; 15: about 70%).
+std::vector<int> group_sizes(long files, int most, Rng& r, unsigned shared)
 {
     std::vector<int> sizes;
     long left = files;
     while (left > 0) {
         int k = 1;
-        if (r.below(100) >= (grouped ? 85u : 95u)) {   // about 60% (grouped: 30%) of the files end up alone
+        if (r.below(100) >= 100 - shared) {
             double u = r.unit();
             k = 2 + (int)(48 * u * u * u);
         }
@@ -166,19 +176,23 @@ bool make_files(Platform& sys, const std::vector<std::string>& dirs, const std::
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: twinex-gen-tree DIR FILES [--long | --grouped] [--seed N]\n");
+        std::fprintf(stderr, "usage: twinex-gen-tree DIR FILES [--long | --grouped | --backup] [--seed N]\n");
         return 2;
     }
     std::string root = argv[1];
     long files = std::atol(argv[2]);
     bool long_names = false;
-    bool grouped = false;
+    unsigned shared = 5;
+    long files_per_dir = 16;
+    bool every_dir = false;
     uint64_t seed = 88172645463325252ull;
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--long") == 0)
             long_names = true;
         else if (std::strcmp(argv[i], "--grouped") == 0)
-            grouped = true;
+            shared = 15;
+        else if (std::strcmp(argv[i], "--backup") == 0)
+            shared = 10, files_per_dir = 50, every_dir = true;
         else if (std::strcmp(argv[i], "--seed") == 0 && i + 1 < argc)
             seed += std::strtoull(argv[++i], nullptr, 10);
     }
@@ -190,10 +204,10 @@ int main(int argc, char** argv)
     }
     Rng r{seed};
     std::vector<std::string> dirs;
-    long dir_count = files / 16 > 8 ? files / 16 : 8;
-    if (!make_dirs(sys, root, dir_count, r, long_names, &dirs))
+    long dir_count = files / files_per_dir > 8 ? files / files_per_dir : 8;
+    if (!make_dirs(sys, root, dir_count, r, long_names, every_dir, &dirs))
         return 1;
-    std::vector<int> sizes = group_sizes(files, (int)dirs.size(), r, grouped);
+    std::vector<int> sizes = group_sizes(files, (int)dirs.size(), r, shared);
     if (!make_files(sys, dirs, sizes, r, long_names))
         return 1;
     std::printf("%ld files in %zu directories under %s\n", files, dirs.size(), root.c_str());
