@@ -2,6 +2,13 @@
 // file, keeps those whose names fit the pattern, and links a record for each
 // into flist so that equal names stand together, the newest first.
 //
+// The walk itself reads names only. Once a name is met a second time, the
+// statuses of its files are wanted, and a pool of threads reads them while
+// the walk goes on (engine/status_reads.h). Meanwhile the records stand in
+// flist in the order met. When every root is walked and every status read,
+// the records are linked into their groups as if each had been linked the
+// moment it was met, so the order comes out as if read one at a time.
+//
 // The walk keeps its own stack of open listings instead of recursing, so no
 // depth of the file system can exhaust the scan thread's stack. All levels
 // share one path buffer: each level knows where its directory part ends.
@@ -15,12 +22,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/collect.h"
 #include "engine/exclude.h"
 #include "engine/name_index.h"
 #include "engine/name_key.h"
+#include "engine/status_reads.h"
 #include "match/match.h"
 
 namespace {
@@ -28,6 +38,9 @@ namespace {
 // The files-seen count is shown after every this many files, and exactly
 // when a root is done and before any box the walk opens.
 constexpr int32_t COUNT_STRIDE = 256;
+
+// While the last statuses are read, ABORT is looked at this often.
+constexpr unsigned WAIT_STEP_MS = 50;
 
 struct Level {
     DirListing* dir;     // owned
@@ -43,6 +56,9 @@ struct Walk {
     Level* levels = nullptr;
     size_t depth = 0;
     size_t room = 0;
+    // Per level: its files whose statuses are wanted, handed over when the
+    // walk leaves the directory.
+    std::vector<std::vector<Fnode*>> wanted;
     bool stopped = false;   // abort, pattern error or no memory: leave at once
     NameRules rules;
     bool keyed;             // names may be grouped by another key than themselves
@@ -101,6 +117,33 @@ void out_of_memory(Walk& w)
     w.stopped = true;
     show_count(w.st);
     quit_error(w.st, "OUT OF MEMORY");
+}
+
+Fnode* as_file(Node* n)
+{
+    return (n && n->next) ? reinterpret_cast<Fnode*>(n) : nullptr;
+}
+
+// The scan's pool of status reads, made when the first status is wanted.
+StatusReads& status_reads(Walk& w)
+{
+    if (!w.index->reads)
+        w.index->reads = new StatusReads(*w.st.sys, w.st.abort_flag);
+    return *w.index->reads;
+}
+
+// One warning for each status that could not be read, as the reads end.
+void tell_failures(ScanState& st, StatusReads* reads)
+{
+    if (!reads)
+        return;
+    std::vector<Fnode*> failed;
+    reads->take_failed(&failed);
+    for (Fnode* f : failed) {
+        if (st.abort_flag)
+            return;
+        tell(st, "WARNING: Can't get datestamp of file", f->pathname, nullptr);
+    }
 }
 
 // A directory that could not be opened or read to its end, or an entry
@@ -177,12 +220,26 @@ void enter_directory(Walk& w, size_t pos, bool via_link)
         w.room = room;
     }
     const DirRec* rec = keep_directory(w, pos, id, via_link);
+    if (w.wanted.size() <= w.depth)
+        w.wanted.resize(w.depth + 1);
     w.levels[w.depth++] = Level{dir.release(), pos, rec};
 }
 
+// The listing, read to its end, is closed, or handed to the pool with the
+// files whose statuses are wanted so far, to read them in it.
 void leave_directory(Walk& w)
 {
-    delete w.levels[--w.depth].dir;
+    Level& top = w.levels[--w.depth];
+    std::unique_ptr<DirListing> dir(top.dir);
+    std::vector<Fnode*> files;
+    files.swap(w.wanted[w.depth]);
+    if (!files.empty()) {
+        StatusReads& reads = status_reads(w);
+        if (!reads.may_hold())
+            dir.reset();   // these are read by path
+        reads.read(std::move(dir), top.pos, std::move(files));
+    }
+    tell_failures(w.st, w.index->reads);
 }
 
 
@@ -210,82 +267,40 @@ void pattern_failure(Walk& w, uint32_t code)
     cleanup(w.st);   // also releases the index and the roots, dnode included
 }
 
-void keep_status(Fnode* f, const FileStatus* fs)
+// A record whose status is now wanted: read with the other files of its
+// directory while the walk still has that directory open, else by its path.
+void want_status(Walk& w, Fnode* f)
 {
-    f->time_known = fs != nullptr;
-    f->via_link = f->via_link || (fs && fs->is_link);
-    f->mtime = fs ? fs->times.write : 0;
-    f->size = fs ? fs->size : 0;
-    f->id = fs ? fs->id : FileId();
-}
-
-// The deepest directory still open whose path begins `path`; null when the
-// walk has left every directory above it (a record of an earlier root).
-const Level* open_level_above(const Walk& w, const char* path)
-{
-    // dirname holds the path of the deepest level and of each one above it.
-    size_t same = 0;
-    size_t end = w.levels[w.depth - 1].pos;
-    while (same < end && path[same] == w.dirname[same])
-        ++same;
-    for (size_t d = w.depth; d > 0; --d) {
-        if (w.levels[d - 1].pos <= same)
-            return &w.levels[d - 1];
-    }
-    return nullptr;
-}
-
-// The status of a record met earlier, from the deepest directory it lies
-// in that is still open, else by its whole path.
-bool status_of_earlier(Walk& w, const Fnode* f, FileStatus* fs)
-{
-    if (const Level* above = open_level_above(w, f->pathname))
-        return w.st.sys->stat_below(*above->dir, f->pathname, above->pos, fs);
-    return w.st.sys->stat(f->pathname, fs);
-}
-
-// A record's status (time, size, identity) is read when it is first needed,
-// once: the newcomer's through the listing that still stands on it, a
-// group's first record's through the deepest directory above it still
-// open. Files of names met only once are never queried. False, after the
-// warning, when it cannot be read.
-bool learn_status(Walk& w, Fnode* f, bool newcomer)
-{
-    if (f->time_known)
-        return true;
-    FileStatus fs;
-    bool ok = newcomer ? w.levels[w.depth - 1].dir->entry_status(f->pathname, &fs)
-                       : status_of_earlier(w, f, &fs);
-    if (!ok) {
-        tell(w.st, "WARNING: Can't get datestamp of file", f->pathname, nullptr);
-        return false;
-    }
-    keep_status(f, &fs);
-    return true;
-}
-
-// Links a new record into flist. The group's first record is the newest
-// file of the name; of equal times the one met last leads. A newcomer that
-// is not newer goes directly after the first record. Times are compared at
-// full resolution, so of two copies saved within the same second the later
-// one leads. A file whose status cannot be read is dropped, never ranked:
-// as a group's first record it would be kept while every older copy was
-// refused as changed.
-void link_record(Walk& w, NameIndex::Slot* slot, uint32_t h, Fnode* f)
-{
-    ScanState& st = w.st;
-    Fnode* first = slot->first;
-    if (!first) {
-        AddTailNode(&st.flist, &f->node);
-        st.index->claim(slot, h, f);
+    if (f->wanted)
         return;
+    f->wanted = true;
+    if (f->time_known)   // the listing told it
+        return;
+    for (size_t d = w.depth; d > 0 && w.levels[d - 1].pos >= f->dir->path_len; --d) {
+        if (w.levels[d - 1].rec == f->dir) {
+            w.wanted[d - 1].push_back(f);
+            return;
+        }
     }
+    status_reads(w).read_by_path(f);
+}
+
+// Links a record met after the first of its group into flist. The group's
+// first record is the newest file of the name; of equal times the one met
+// last leads. A newcomer that is not newer goes directly after the first
+// record. Times are compared at full resolution, so of two copies saved
+// within the same second the later one leads. A file whose status could not
+// be read is dropped, never ranked: as a group's first record it would be
+// kept while every older copy was refused as changed.
+void link_record(ScanState& st, NameIndex::Slot* slot, Fnode* f)
+{
+    Fnode* first = slot->first;
     if (st.dom_flag) {
-        if (!learn_status(w, f, true)) {
+        if (!f->time_known) {
             free_fnode(f);
             return;
         }
-        if (!learn_status(w, first, false)) {   // alone so far: the newcomer takes its place
+        if (!first->time_known) {   // alone so far: the newcomer takes its place
             InsertNodeAfter(&f->node, &first->node);
             RemoveNode(&first->node);
             free_fnode(first);
@@ -309,8 +324,10 @@ Fnode* make_record(Walk& w, size_t pos, const FileStatus* fs)
     const char* name = w.dirname + pos;
     const char* key = w.keyed ? name_key(name, w.rules, &w.key) : name;
     Fnode* f = new_fnode(w.dirname, pos, key != name ? key : nullptr);
-    if (f)
-        keep_status(f, fs);
+    if (f && fs) {
+        keep_status(f, *fs);
+        f->via_link = fs->is_link;
+    }
     return f;
 }
 
@@ -346,8 +363,17 @@ void take_file(Walk& w, size_t pos, const FileStatus* fs)
         w.stopped = true;
         return;
     }
+    // Every record stands in flist in the order met until the groups are
+    // ranked; the first of each name is the one the index knows.
     uint32_t h = NameIndex::hash(record_key(f), w.index->i_flag());
-    link_record(w, w.index->find(f, h), h, f);
+    NameIndex::Slot* slot = w.index->find(f, h);
+    AddTailNode(&st.flist, &f->node);
+    if (!slot->first) {
+        w.index->claim(slot, h, f);
+        return;
+    }
+    want_status(w, f);
+    want_status(w, slot->first);
 }
 
 // A sub-directory: entered unless it lies on the current path already or
@@ -460,14 +486,47 @@ void get_names(ScanState& st, const char* dname, Dnode* dnode)
 
 bool collect_roots(ScanState& st)
 {
-    for (Node* n = FirstNode(&st.dlist); n && n->next;) {
+    bool whole = true;
+    for (Node* n = FirstNode(&st.dlist); n && n->next && whole;) {
         Dnode* d = reinterpret_cast<Dnode*>(n);
         get_names(st, d->dname, d);
-        if (st.abort_flag)   // d may be gone: a pattern error releases the roots
-            return false;
-        n = n->next;
+        whole = !st.abort_flag;   // d may be gone: a pattern error releases the roots
+        n = whole ? n->next : nullptr;
     }
-    free_name_index(st);
+    if (whole)
+        whole = rank_groups(st);
+    free_name_index(st);   // the statuses still being read are dropped
+    return whole;
+}
+
+bool rank_groups(ScanState& st)
+{
+    NameIndex* index = st.index;
+    if (!index)
+        return !st.abort_flag;
+    if (StatusReads* reads = index->reads) {
+        for (bool done = false; !done;) {
+            done = reads->wait(WAIT_STEP_MS);
+            tell_failures(st, reads);
+            if (st.abort_flag)
+                return false;
+        }
+    }
+    // Replayed in the order met: each record after the first of its name is
+    // linked as it would have been the moment it was met.
+    for (Fnode* f = as_file(FirstNode(&st.flist)); f;) {
+        Fnode* next = as_file(f->node.next);
+        if (f->wanted) {
+            if (st.abort_flag)
+                return false;
+            NameIndex::Slot* slot = index->find(f, NameIndex::hash(record_key(f), index->i_flag()));
+            if (slot->first != f) {
+                RemoveNode(&f->node);
+                link_record(st, slot, f);
+            }
+        }
+        f = next;
+    }
     return true;
 }
 

@@ -4,12 +4,20 @@
 
 #include "engine/state.h"
 
-// Walks one root depth-first and collects its files into flist, equal names
-// together and the most recently modified first.
+// Walks one root depth-first and collects its files into flist, in the
+// order met; the statuses of the files whose names were met before are
+// read meanwhile.
 void get_names(ScanState& st, const char* dname, Dnode* dnode);
 
-// Collects every root in dlist order; false when the scan was stopped (the
-// roots may be gone then: a pattern error releases them).
+// After the last root: waits for the statuses still being read, warning of
+// each that could not be read, then links every record into its group,
+// equal names together and the most recently modified first. False when
+// the scan was stopped.
+bool rank_groups(ScanState& st);
+
+// Collects every root in dlist order and ranks the groups; false when the
+// scan was stopped (the roots may be gone then: a pattern error releases
+// them). Every status read has ended when it returns.
 bool collect_roots(ScanState& st);
 
 // "WINDIR", "SYSTEMROOT" or "PROGRAMFILES" for a path under that directory.

@@ -13,6 +13,7 @@
 
 #include "engine/id_set.h"
 #include "engine/state.h"
+#include "engine/status_reads.h"
 #include "match/fold.h"
 
 class NameIndex {
@@ -32,6 +33,7 @@ public:
         ix->used_ = 0;
         ix->mask_ = START_SLOTS - 1;
         ix->long_path_warned = false;
+        ix->reads = nullptr;
         ix->slots_ = static_cast<Slot*>(calloc(START_SLOTS, sizeof(Slot)));
         if (!ix->slots_ || !ix->walked.init()) {
             free(ix->slots_);
@@ -45,6 +47,7 @@ public:
     {
         if (!ix)
             return;
+        delete ix->reads;   // its threads end before anything else goes
         ix->walked.release();
         free(ix->slots_);
         free(ix);
@@ -104,6 +107,7 @@ public:
 
     bool long_path_warned;   // the walk has told the user about a too long path
     IdSet walked;            // every directory walked in this scan, all roots together
+    StatusReads* reads;      // the statuses being read; made when the first is needed
 
 private:
     static constexpr uint32_t START_SLOTS = 1024;

@@ -83,6 +83,7 @@ void Place::close()
 
 bool differs_from_record(const FileStatus& now, const Fnode* f)
 {
+    FileId id = record_status(f).id;
     return !now.is_file || !f->time_known || now.times.write != f->mtime || now.size != f->size ||
-           (now.id.known && f->id.known && !(now.id == f->id));
+           (now.id.known && id.known && !(now.id == id));
 }

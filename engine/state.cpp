@@ -71,6 +71,34 @@ void free_fnode(Fnode* f)
     free(f);
 }
 
+void keep_status(Fnode* f, const FileStatus& fs)
+{
+    f->mtime = fs.times.write;
+    f->created = fs.times.creation;
+    f->accessed = fs.times.access;
+    f->creation_known = fs.times.creation_known;
+    f->size = fs.size;
+    f->id_volume = fs.id.volume;
+    f->id_index = fs.id.index;
+    f->id_known = fs.id.known;
+    f->time_known = true;
+}
+
+FileStatus record_status(const Fnode* f)
+{
+    FileStatus fs;
+    fs.is_file = true;
+    fs.size = f->size;
+    fs.times.write = f->mtime;
+    fs.times.creation = f->created;
+    fs.times.access = f->accessed;
+    fs.times.creation_known = f->creation_known;
+    fs.id.volume = f->id_volume;
+    fs.id.index = f->id_index;
+    fs.id.known = f->id_known;
+    return fs;
+}
+
 // Unlinks and frees every file record; the successor is read before the
 // record goes.
 static void free_files(ListHeader* list)
@@ -98,18 +126,20 @@ static void free_roots(ListHeader* list)
     }
 }
 
+// The collection's index goes first: with it the threads still reading
+// statuses into the records end, before any record is freed.
 void cleanup(ScanState& st)
 {
+    if (st.index && st.index_free) {
+        st.index_free(st.index);
+        st.index = nullptr;
+    }
     free_files(&st.flist);
     free_roots(&st.dlist);
     std::deque<DirRec>().swap(st.dirs);
     if (st.pattern) {
         free(st.pattern);
         st.pattern = nullptr;
-    }
-    if (st.index && st.index_free) {
-        st.index_free(st.index);
-        st.index = nullptr;
     }
 }
 

@@ -33,20 +33,35 @@ struct DirRec {
     bool via_link;          // its name in the parent is a symbolic link the walk followed (-L)
 };
 
-// One collected file.
+// One collected file. Its status comes with the listing where the listing
+// tells it; otherwise it is read once, when another file of its name is met.
+// The report and the actions take it from here. The identity is kept as two
+// numbers and a flag, so that all the flags share one word: every byte of a
+// record counts once per file.
 struct Fnode {
     Node node;          // must stay first
     char* pathname;     // the full path, kept in the record's own block
     char* fname;        // points into pathname at the file's own name
     int32_t num;        // place in its group: 0 for the first member
-    bool time_known;    // the status below (time, size, identity) was read while collecting
+    bool time_known;    // the status below (times, size, identity) was read while collecting
     bool via_link;      // its name is a symbolic link the walk followed (-L)
     bool own_key;       // grouped by a key of its own, kept after the path (record_key)
+    bool wanted;        // another file of its name was met: its status is needed
+    bool creation_known;  // `created` is a creation time the file system keeps
+    bool id_known;      // id_volume and id_index are its identity
     int64_t mtime;      // last-write time met while collecting (FileTimes ticks)
+    int64_t created;    // creation time (else the status change, as FileTimes has it)
+    int64_t accessed;   // last-access time
     uint64_t size;      // size in bytes met while collecting
-    FileId id;          // identity met while collecting, where the status query gives it
+    uint64_t id_volume; // identity met while collecting, where the status query gives it
+    uint64_t id_index;
     const DirRec* dir;  // the directory it was found in
 };
+
+// Keeps the times, size and identity a status query told of the file.
+void keep_status(Fnode* f, const FileStatus& fs);
+// What collection read of the file, as the status query gave it.
+FileStatus record_status(const Fnode* f);
 
 // What the report recorded, counted for a summary at the end of a run. The
 // report writer fills it; the report itself never reads it.

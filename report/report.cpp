@@ -384,7 +384,8 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
             finish_batch(w);   // nothing waits while a question is open
         Block& b = queue_block(w, Block::File, f);
         b.matches = matches;
-        b.known = (st.t_flag || w.json.on()) && st.sys->stat(f->pathname, &b.fs);
+        b.known = f->time_known;   // the file as collection found it: its status is read once
+        b.fs = record_status(f);
         Fnode* next = as_file(f->node.next);
         if (acting && !flushed(w)) {
             *stop = true;
