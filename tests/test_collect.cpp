@@ -17,6 +17,7 @@
 #include "engine/collect.h"
 #include "engine/group.h"
 #include "engine/name_key.h"
+#include "engine/status_reads.h"
 #include "match/unicode.h"
 #include "tests/support/stub_platform.h"
 #include "tests/support/tree.h"
@@ -34,12 +35,11 @@ void files(const TestTree& t, std::initializer_list<const char*> list)
     }
 }
 
-// Collection only, root by root, on the test thread.
+// Collection only, on the test thread.
 void collect(ScanRun& run, std::initializer_list<const char*> roots)
 {
     for (const char* r : roots) run.root(r);
-    for (Node* n = FirstNode(&run.st.dlist); n && n->next && !run.st.abort_flag; n = n->next)
-        get_names(run.st, reinterpret_cast<Dnode*>(n)->dname, reinterpret_cast<Dnode*>(n));
+    collect_roots(run.st);
 }
 
 // Met in root order: a group's newest file leads, of equal times the one met
@@ -70,12 +70,11 @@ TEST(Collect, NewestFirstGroupsNumberedUniqueNamesDropped)
 // delete run would then keep it and refuse every older copy.
 TEST(Collect, FileWhoseTimeCannotBeReadIsLeftOut)
 {
-    for (FaultOp failing : {FaultOp::EntryStatus, FaultOp::Stat}) {  // the newcomer b/x, the first a/x
-        const bool newcomer = failing == FaultOp::EntryStatus;
+    for (const bool newcomer : {true, false}) {  // the newcomer b/x, the first a/x
         TestTree t;
         files(t, {"a/x:100", "b/x:300", "c/x:200"});
         ScanRun run(t, true);
-        run.fp.fail(failing, 1, EIO);
+        run.fp.fail_path(FaultOp::Stat, t.path(newcomer ? "b/x" : "a/x"), EIO);
         collect(run, {"a", "b", "c"});
         EXPECT_EQ(run.files(), newcomer ? (Names{"c/x", "a/x"}) : (Names{"b/x", "c/x"}));
         EXPECT_EQ(run.fb.messages().size(), 1u);
@@ -150,6 +149,60 @@ TEST(Collect, AbortDuringCollectionKeepsOnlyCompleteRecords)
     EXPECT_LE(records, 10u);
     EXPECT_TRUE(run.fb.field_texts(PF_PROCESS_LABEL).empty());          // no grouping, no report
     EXPECT_EQ(reinterpret_cast<Dnode*>(run.st.dlist.prev)->numfiles, 0);  // root b never reached
+}
+
+// ABORT while the pool reads statuses, slowly: no status is asked for once
+// those under way are answered, and no group is formed. Freeing the
+// records while statuses are still read waits for the reads to end.
+TEST(Collect, AbortWhileStatusesAreReadStopsAtOnce)
+{
+    TestTree t;
+    for (int i = 0; i < 400; ++i) t.file("r/d" + std::to_string(i / 10) + "/f" + std::to_string(i % 10), "", 100 + i);
+    ScanRun run(t, true);
+    run.fp.before(FaultOp::Stat, 1, [&] { system_platform().sleep_ms(2); }, -1);
+    run.fp.before(FaultOp::Stat, 30, [&] { run.st.abort_flag = 1; });
+    run.root("r");
+    run.scan();
+    EXPECT_LE(run.fp.calls(FaultOp::Stat), 30 + int(StatusReads::THREADS) - 1);
+    EXPECT_TRUE(run.fb.field_texts(PF_PROCESS_LABEL).empty());
+    for (Node* n = FirstNode(&run.st.flist); n && n->next; n = n->next) EXPECT_EQ(n->next->prev, n);
+
+    ScanRun early(t, true);
+    early.fp.before(FaultOp::Stat, 1, [&] { system_platform().sleep_ms(100); });
+    early.root("r");
+    get_names(early.st, t.path("r").c_str(), reinterpret_cast<Dnode*>(FirstNode(&early.st.dlist)));
+    cleanup(early.st);   // a status read into a record freed would be an error under the sanitizer
+    EXPECT_GE(early.fp.calls(FaultOp::Stat), 1);
+}
+
+// The pool holds few directories open: beyond StatusReads::MAX_HELD, the
+// files of a directory left are read by path, so that a wide tree never
+// runs the walk out of descriptors. Counted while every read waits until
+// the walk has opened the last directory.
+TEST(Collect, DirectoriesHeldForStatusReadsAreFew)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_directory("/proc/self/fd", ec))
+        GTEST_SKIP() << "open descriptors are not listed here";
+    auto open_now = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()); };
+    TestTree t;
+    const int dirs = int(StatusReads::MAX_HELD) + 60;
+    for (int d = 0; d < dirs; ++d) t.file("r/d" + std::to_string(d) + "/x", "", 1 + d);
+    ScanRun run(t, true);
+    const long before = open_now();
+    long most = 0;
+    Mutex m;
+    run.fp.before(FaultOp::Stat, 1, [&] {
+        for (int i = 0; i < 10000 && run.fp.calls(FaultOp::OpenDir) <= dirs; ++i) system_platform().sleep_ms(1);
+        MutexLock hold(m);
+        most = std::max(most, long(open_now()));
+    }, -1);
+    run.root("r");
+    run.scan();
+    EXPECT_EQ(run.st.numdups, 1);
+    EXPECT_GT(most, before);
+    EXPECT_LE(most, before + long(StatusReads::MAX_HELD) + 16);
 }
 
 struct Met {

@@ -25,7 +25,7 @@
 // EntryStatus: of a listing opened here. OpenForRead, OpenForWrite:
 // open_for_times to read the times or to set them. WriteFile, FlushFile,
 // CloseFile: of a file made by create_new_file (a failed close still
-// closes it).
+// closes it); a write's path is the text written.
 enum class FaultOp {
     Stat, OpenDir, EntryStatus, Identity, CreateDirectory, CreateNewFile, CopyFileNew, DeleteFile,
     OpenForRead, OpenForWrite, GetFileTimes, SetFileTimes, WriteFile, FlushFile, CloseFile,
@@ -104,7 +104,8 @@ public:
     }
     int write_file(FILE* f, const void* data, size_t len) override
     {
-        return call(Op::WriteFile, "", [&] { return inner_.write_file(f, data, len); });
+        std::string text(static_cast<const char*>(data), len);
+        return call(Op::WriteFile, text.c_str(), [&] { return inner_.write_file(f, data, len); });
     }
     int flush_file(FILE* f) override { return call(Op::FlushFile, "", [&] { return inner_.flush_file(f); }); }
     int close_file(FILE* f) override
