@@ -71,8 +71,13 @@ using FileHandle = void*;   // null when an open failed
 using DirHandle = void*;    // a directory held open to act in it; null when an open failed
 
 // The error of an act on a file held open whose name, in its directory, no
-// longer leads to that file (it was replaced meanwhile).
+// longer leads to that file (it was replaced meanwhile). The Windows runtime
+// has no ESTALE: a number none of its own errors uses stands in.
+#ifdef ESTALE
 constexpr int ERR_NOT_THE_FILE = ESTALE;
+#else
+constexpr int ERR_NOT_THE_FILE = 1116;
+#endif
 
 class Platform {
 public:
