@@ -184,7 +184,7 @@ public:
     // or an error number; ENOSYS where there is none, and the desktop trash
     // in the file system is to be used instead. A file the bin would not
     // keep (too big, a drive without a bin) is never removed outright: it
-    // stays, with ENOTSUP.
+    // stays, with ENOTSUP. ERR_NOT_THE_FILE as for remove_file_at.
     virtual int recycle_file(DirHandle dir, const char* name, FileHandle h, const char* path) = 0;
     virtual uint32_t user_id() = 0;   // the numeric user id (0 where there is none)
 
