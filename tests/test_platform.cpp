@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -73,10 +74,14 @@ TEST(PlatformLayer, NothingExistingIsEverReplacedAndFailuresSayWhy)
         FILE* f = sys.create_new_file(p(rel).c_str(), &err);
         return f ? std::fputs("line\n", f) < 0 || std::fclose(f) != 0 || err : err;
     };
-    struct {
+    struct Case {
         const char* what;
         int err, want;   // want -1: any failure
-    } cases[] = {
+    };
+    auto check = [](const Case& c) {
+        EXPECT_TRUE(c.want < 0 ? c.err != 0 : c.err == c.want) << c.what << ": " << error_text(c.err);
+    };
+    const Case cases[] = {
         {"new file", create("new"), 0},
         {"new file on a taken name", create("taken"), EEXIST},
         {"new file in a missing directory", create("no/f"), ENOENT},
@@ -96,13 +101,69 @@ TEST(PlatformLayer, NothingExistingIsEverReplacedAndFailuresSayWhy)
         {"removal of a directory", sys.remove_directory(p("d").c_str()), 0},
         {"removal of a directory that is not empty", sys.remove_directory(p("full").c_str()), ENOTEMPTY},
     };
-    for (const auto& c : cases)
-        EXPECT_TRUE(c.want < 0 ? c.err != 0 : c.err == c.want) << c.what << ": " << error_text(c.err);
-    EXPECT_EQ(t.names(""), (Names{"empty copy", "full", "new", "renamed", "src", "taken"}));
+    for (const Case& c : cases)
+        check(c);
+
+    // The same through a directory held open, by name in it, as the actions go.
+    int err = -1;
+    DirHandle top = sys.open_dir_path(t.root().c_str(), nullptr, &err);
+    ASSERT_TRUE(top) << error_text(err);
+    FileStatus st;
+    FileHandle held = sys.open_file_at(top, "src", false, &st, &err), made = nullptr;
+    ASSERT_TRUE(held) << error_text(err);
+    auto open_at = [&](const char* name, bool dir) {
+        int e = 0;
+        FileStatus s;
+        void* h = dir ? sys.open_dir_at(top, name, false, nullptr, &e) : sys.open_file_at(top, name, false, &s, &e);
+        dir ? sys.close_dir(h) : sys.close_handle(h);
+        return h ? 0 : e;
+    };
+    const Case held_cases[] = {
+        {"directory in a held one", sys.make_dir_at(top, "d2"), 0},
+        {"directory in a held one on a taken name", sys.make_dir_at(top, "taken"), EEXIST},
+        {"directory held by the name of a file", open_at("taken", true), ENOTDIR},
+        {"file held by the name of a directory", open_at("full", false), -1},
+        {"missing file held", open_at("missing", false), ENOENT},
+        {"held copy onto a taken name", sys.copy_to_new(top, "src", held, top, "taken", &made), EEXIST},
+        {"held rename onto a taken name", sys.rename_at(top, "src", held, top, "taken"), EEXIST},
+    };
+    for (const Case& c : held_cases)
+        check(c);
+    sys.close_handle(held);
+    sys.close_dir(top);
+    EXPECT_EQ(t.names(""), (Names{"d2", "empty copy", "full", "new", "renamed", "src", "taken"}));
     EXPECT_EQ(t.read("taken"), "keep me");
     EXPECT_EQ(t.read("new"), "line\n");   // "wb": no line-end translation
     EXPECT_EQ(t.read("src"), data);
     EXPECT_EQ(t.read("renamed"), data);
+}
+
+// What is held open to act on it (a file and its directory) Windows keeps
+// from others: no one else renames, removes or writes to it, while this
+// program's own acts through the holds go on.
+TEST(PlatformLayer, WhatIsHeldToActOnIsKeptFromOthersOnWindows)
+{
+    if (PATH_SEP == '/')
+        GTEST_SKIP() << "POSIX keeps nothing held open from others";
+    TestTree t;
+    t.file("d/f", "data", 1000);
+    int err = -1;
+    FileStatus st;
+    DirHandle d = sys.open_dir_path(t.path("d").c_str(), nullptr, &err);
+    ASSERT_TRUE(d) << error_text(err);
+    FileHandle h = sys.open_file_at(d, "f", false, &st, &err);
+    ASSERT_TRUE(h) << error_text(err);
+    std::string f = t.path("d/f"), elsewhere = t.path("g");
+    EXPECT_NE(sys.rename_new(f.c_str(), elsewhere.c_str()), 0) << "renamed";
+    EXPECT_NE(sys.delete_file(f.c_str()), 0) << "removed";
+    EXPECT_FALSE(std::ofstream(f, std::ios::app).is_open()) << "written to";
+    EXPECT_NE(sys.rename_new(t.path("d").c_str(), elsewhere.c_str()), 0) << "directory renamed";
+    EXPECT_EQ(sys.rename_at(d, "f", h, d, "f2"), 0);
+    EXPECT_EQ(sys.remove_file_at(d, "f2", h), 0);
+    sys.close_handle(h);
+    sys.close_dir(d);
+    EXPECT_EQ(t.names("d"), Names{});
+    EXPECT_EQ(t.names(""), Names{"d"});
 }
 
 // ------------------------------------------------------------ times
