@@ -78,6 +78,10 @@ TEST(UnderFoot, AFileChangedMeanwhileIsKeptOrSavedAsItIsNow)
         for (const char* r : {"a", "b", "c"})
             run.root(r);
         std::string rel = std::string(1, c.file) + "/notes.txt";
+        // Windows keeps others from writing to a file held open to act on
+        // it: there c cannot be rewritten, and goes as it was collected.
+        bool held = PATH_SEP == '\\' && c.change == Rewrite;
+        bool rewritten = false;
         auto change = [&] {
             if (c.change == Append) {
                 std::ofstream(t.path(rel), std::ios::binary | std::ios::app) << " and more";
@@ -89,8 +93,10 @@ TEST(UnderFoot, AFileChangedMeanwhileIsKeptOrSavedAsItIsNow)
                 t.file("new", "??", 2000);
                 fs::rename(t.path("new"), t.path(rel));
             }
-            if (c.change == Rewrite)
+            if (c.change == Rewrite) {
                 t.file(rel, "other", 2000);
+                rewritten = t.read(rel) == "other";
+            }
             if (c.change == InPlace) {   // the same file, its bytes changed, a later time
                 std::fstream(t.path(rel), std::ios::in | std::ios::out | std::ios::binary) << "XX";
                 t.set_times(rel, 2500, 2500);
@@ -105,12 +111,14 @@ TEST(UnderFoot, AFileChangedMeanwhileIsKeptOrSavedAsItIsNow)
                 change();
         });
         run.scan();
-        std::string lines = c.lines;
+        EXPECT_EQ(rewritten, c.change == Rewrite && !held);
+        std::string lines = held ? "<< FILE DELETED >>{c}\n<< FILE DELETED >>{a}\n" : c.lines;
         for (size_t at; (at = lines.find('{')) != std::string::npos;)
             lines.replace(at, 3, t.path(lines.substr(at + 1, 1) + "/notes.txt"));
         EXPECT_NE(run.report().find("\n" + lines), std::string::npos) << run.report();
-        EXPECT_EQ(run.st.numdeleted, c.removed);
-        EXPECT_EQ(contents_below(t.path("out/twinfiles000.sinkhole")), c.saved);
+        EXPECT_EQ(run.st.numdeleted, held ? 2 : c.removed);
+        std::multiset<std::string> saved = held ? std::multiset<std::string>{"AAA", "CC"} : c.saved;
+        EXPECT_EQ(contents_below(t.path("out/twinfiles000.sinkhole")), saved);
     }
 }
 
