@@ -183,19 +183,34 @@ TEST(PlatformLayer, TimesRoundTripToTheTickAlsoOnAReadOnlyCopy)
     ASSERT_TRUE(h) << error_text(err);
     EXPECT_TRUE(sys.set_file_times(h, want));
     sys.close_handle(h);
-    h = sys.open_for_times(t.path("copy").c_str(), false, &err);
-    ASSERT_TRUE(h);
-    EXPECT_TRUE(sys.get_file_times(h, &got));
-    sys.close_handle(h);
-    EXPECT_EQ(got.write, want.write);
-    EXPECT_EQ(got.access, want.access);
-    // Linux keeps no settable creation time, and Wine on a Linux file system
-    // reads it back as the write time; Windows itself must keep it.
-    EXPECT_TRUE(PATH_SEP == '/' || got.creation == got.write || got.creation == want.creation);
+    // The copy an action makes of the file held in its directory gets its
+    // times through the handle that made it, and is flushed.
     FileStatus st;
-    ASSERT_TRUE(sys.stat(t.path("copy").c_str(), &st));
-    EXPECT_EQ(st.times.write, want.write);
-    EXPECT_EQ(t.read("copy"), "data");   // opening for times never truncates
+    DirHandle d = sys.open_dir_path(t.root().c_str(), nullptr, &err);
+    FileHandle held = d ? sys.open_file_at(d, "f", false, &st, &err) : nullptr, made = nullptr;
+    ASSERT_TRUE(held) << error_text(err);
+    ASSERT_EQ(sys.copy_to_new(d, "f", held, d, "held copy", &made), 0);
+    EXPECT_TRUE(sys.set_file_times(made, want));
+    EXPECT_EQ(sys.flush_handle(made), 0);
+    for (FileHandle done : {made, held})
+        sys.close_handle(done);
+    sys.close_dir(d);
+    for (const char* copy : {"copy", "held copy"}) {
+        SCOPED_TRACE(copy);
+        h = sys.open_for_times(t.path(copy).c_str(), false, &err);
+        ASSERT_TRUE(h);
+        EXPECT_TRUE(sys.get_file_times(h, &got));
+        sys.close_handle(h);
+        EXPECT_EQ(got.write, want.write);
+        EXPECT_EQ(got.access, want.access);
+        // Linux keeps no settable creation time, and Wine on a Linux file
+        // system reads it back as the write time; Windows itself must keep it.
+        EXPECT_TRUE(PATH_SEP == '/' || got.creation == got.write || got.creation == want.creation);
+        ASSERT_TRUE(sys.stat(t.path(copy).c_str(), &st));
+        EXPECT_EQ(st.times.write, want.write);
+        EXPECT_EQ(t.read(copy), "data");   // opening for times never truncates
+        EXPECT_EQ(fs::status(t.path(copy)).permissions() & fs::perms::owner_write, fs::perms::none) << "not read-only";
+    }
     EXPECT_EQ(ticks_to_unix(unix_to_ticks(4102444800LL)), 4102444800LL);   // 2100
     EXPECT_EQ(ticks_to_unix(unix_to_ticks(0) + 9999999), 0);
     EXPECT_EQ(ticks_to_unix(unix_to_ticks(0) - 1), -1);   // rounded down
