@@ -301,27 +301,31 @@ int open_entry(HANDLE dir, const char* name, ACCESS_MASK access, ULONG share, UL
     return err;
 }
 
+// True when `other`, opened to compare (closed here), holds the file `h`
+// holds; false when its open failed.
+bool same_file(HANDLE other, HANDLE h)
+{
+    if (other == INVALID_HANDLE_VALUE)
+        return false;
+    bool same = id_of(other) == id_of(h);
+    CloseHandle(other);
+    return same;
+}
+
 // True when `name` of `dir` still leads to the file open as `h`.
 bool still_names(HANDLE dir, const char* name, HANDLE h)
 {
     HANDLE now;
-    if (open_in(dir, name, FILE_READ_ATTRIBUTES, SHARE_ALL, FILE_OPEN, FILE_OPEN_REPARSE_POINT, &now) != 0)
-        return false;
-    bool same = id_of(now) == id_of(h);
-    CloseHandle(now);
-    return same;
+    open_in(dir, name, FILE_READ_ATTRIBUTES, SHARE_ALL, FILE_OPEN, FILE_OPEN_REPARSE_POINT, &now);
+    return same_file(now, h);
 }
 
 // True when the path leads to the file open as `h`.
 bool path_leads_to(const std::string& path, HANDLE h)
 {
-    HANDLE now = CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, SHARE_ALL, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (now == INVALID_HANDLE_VALUE)
-        return false;
-    bool same = id_of(now) == id_of(h);
-    CloseHandle(now);
-    return same;
+    return same_file(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, SHARE_ALL, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr),
+                     h);
 }
 
 // Holds the directory open as `h` (or fails with *err set): its status and
@@ -394,16 +398,15 @@ int rename_handle(HANDLE h, HANDLE dir, const char* name)
 int open_copy(HANDLE dir, const char* name, const std::string& path, HANDLE* out, DWORD* attributes_at_close)
 {
     constexpr ACCESS_MASK ACCESS = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
-    constexpr ULONG SHARE = SHARE_ALL;
     constexpr ULONG OPTIONS = FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT;
     *attributes_at_close = 0;
-    int err = open_in(dir, name, ACCESS, SHARE, FILE_OPEN, OPTIONS, out);
+    int err = open_in(dir, name, ACCESS, SHARE_ALL, FILE_OPEN, OPTIONS, out);
     DWORD attr = GetFileAttributesA(path.c_str());
     if (err != EACCES || attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_READONLY) ||
         !SetFileAttributesA(path.c_str(), attr & ~DWORD(FILE_ATTRIBUTE_READONLY)))
         return err;
     *attributes_at_close = attr;
-    return open_in(dir, name, ACCESS, SHARE, FILE_OPEN, OPTIONS, out);
+    return open_in(dir, name, ACCESS, SHARE_ALL, FILE_OPEN, OPTIONS, out);
 }
 
 // ---------------------------------------------------------------- Recycle Bin
