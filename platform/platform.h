@@ -72,7 +72,11 @@ using DirHandle = void*;    // a directory held open to act in it; null when an 
 
 // The error of an act on a file held open whose name, in its directory, no
 // longer leads to that file (it was replaced meanwhile).
+#ifdef ESTALE
 constexpr int ERR_NOT_THE_FILE = ESTALE;
+#else
+constexpr int ERR_NOT_THE_FILE = 0x7E57;   // a number the Windows runtime gives no error
+#endif
 
 class Platform {
 public:
