@@ -20,6 +20,7 @@
 #include "engine/collect.h"
 #include "engine/exclude.h"
 #include "engine/name_index.h"
+#include "engine/name_key.h"
 #include "match/match.h"
 
 namespace {
@@ -43,8 +44,15 @@ struct Walk {
     size_t depth = 0;
     size_t room = 0;
     bool stopped = false;   // abort, pattern error or no memory: leave at once
+    NameRules rules;
+    bool keyed;             // names may be grouped by another key than themselves
+    std::string key;        // room for a name's key
 
-    Walk(ScanState& s, Dnode* d, NameIndex* ix) : st(s), dnode(d), index(ix) { dirname[0] = 0; }
+    Walk(ScanState& s, Dnode* d, NameIndex* ix)
+        : st(s), dnode(d), index(ix), rules(name_rules(s)), keyed(rules.unicode || rules.copies)
+    {
+        dirname[0] = 0;
+    }
     // Every listing still open is closed, however the walk ends (running
     // out of memory included).
     ~Walk()
@@ -83,6 +91,7 @@ NameIndex* scan_index(ScanState& st)
     if (!st.index) {
         st.index = NameIndex::create(st.i_flag);
         st.index_free = free_index;
+        normalise_patterns(st);
     }
     return st.index;
 }
@@ -292,10 +301,14 @@ void link_record(Walk& w, NameIndex::Slot* slot, uint32_t h, Fnode* f)
     InsertNodeAfter(&f->node, &first->node);
 }
 
-// `fs`: the file's status when the walk has read it already, else null.
-Fnode* make_record(const char* path, size_t pos, const FileStatus* fs)
+// The record of the file whose path is in dirname, its name at `pos`,
+// with its key when that is not its name. `fs`: the file's status when the
+// walk has read it already, else null.
+Fnode* make_record(Walk& w, size_t pos, const FileStatus* fs)
 {
-    Fnode* f = new_fnode(path, pos);
+    const char* name = w.dirname + pos;
+    const char* key = w.keyed ? name_key(name, w.rules, &w.key) : name;
+    Fnode* f = new_fnode(w.dirname, pos, key != name ? key : nullptr);
     if (f)
         keep_status(f, fs);
     return f;
@@ -312,14 +325,14 @@ void take_file(Walk& w, size_t pos, const FileStatus* fs)
         show_count(st);
     if (st.pattern) {
         uint32_t p_error = 0;
-        if (!match(name, st.pattern, st.i_flag, nullptr, &p_error)) {
+        if (!match_name(name, st.pattern, st.i_flag, st.extra.unicode, &p_error)) {
             if (p_error)
                 pattern_failure(w, p_error);
             return;
         }
         ++st.numpats;
     }
-    Fnode* f = make_record(w.dirname, pos, fs);
+    Fnode* f = make_record(w, pos, fs);
     if (f)
         f->dir = w.levels[w.depth - 1].rec;
     if (!f || !w.index->reserve_one()) {
@@ -333,8 +346,8 @@ void take_file(Walk& w, size_t pos, const FileStatus* fs)
         w.stopped = true;
         return;
     }
-    uint32_t h = NameIndex::hash(f->fname, w.index->i_flag());
-    link_record(w, w.index->find(f->fname, h), h, f);
+    uint32_t h = NameIndex::hash(record_key(f), w.index->i_flag());
+    link_record(w, w.index->find(f, h), h, f);
 }
 
 // A sub-directory: entered unless it lies on the current path already or
@@ -366,8 +379,13 @@ void step(Walk& w)
         leave_directory(w);
         return;
     }
-    if (is_dot_entry(name) || is_excluded(w.st, name))
+    uint32_t p_error = 0;
+    if (is_dot_entry(name) || is_excluded(w.st, name, &p_error))
         return;
+    if (p_error) {   // a bad exclusion stops the scan as a bad pattern does
+        pattern_failure(w, p_error);
+        return;
+    }
     size_t pos = top.pos;
     size_t len = strlen(name);
     if (pos + len + 1 > size_t(PATH_BUF)) {

@@ -4,12 +4,13 @@
 
 #include "match/match.h"
 
-bool is_excluded(const ScanState& st, const char* name)
+bool is_excluded(const ScanState& st, const char* name, uint32_t* p_error)
 {
     for (const std::string& p : st.extra.excludes) {
-        uint32_t p_error = 0;   // checked when the option was read
-        if (match(name, p.c_str(), st.i_flag, nullptr, &p_error))
+        if (match_name(name, p.c_str(), st.i_flag, st.extra.unicode, p_error))
             return true;
+        if (*p_error)
+            return false;
     }
     return false;
 }

@@ -25,7 +25,7 @@ Fnode* as_file(Node* n)
     return (n && n->next) ? reinterpret_cast<Fnode*>(n) : nullptr;
 }
 
-// Numbers the followers of `first` that share its name; returns how many
+// Numbers the followers of `first` in its group; returns how many
 // there are, or -1 when the scan was aborted. `*after` gets the node after
 // the group.
 int32_t number_followers(ScanState& st, Fnode* first, Node** after)
@@ -35,7 +35,7 @@ int32_t number_followers(ScanState& st, Fnode* first, Node** after)
     for (Fnode* f = as_file(first->node.next); f; f = as_file(f->node.next)) {
         if (st.abort_flag)
             return -1;
-        if (!same_name(first->fname, f->fname, st.i_flag))
+        if (!same_group(first, f, st.i_flag))
             break;
         f->num = ++matches;
         *after = f->node.next;

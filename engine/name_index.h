@@ -3,9 +3,9 @@
 // instead of walking the list from its head.
 //
 // An open-addressing table with linear probing: each slot holds the hash of
-// a name and the group's first record (null: empty). The name itself is not
-// stored; the slot's record carries it. Names are hashed and compared folded
-// (only a..z onto A..Z) when the scan ignores letter case.
+// a name's key and the group's first record (null: empty). The key itself is
+// not stored; the slot's record carries it (record_key). Keys are hashed and
+// compared folded (only a..z onto A..Z) when the scan ignores letter case.
 #pragma once
 
 #include <cstdint>
@@ -80,15 +80,16 @@ public:
         return grow();
     }
 
-    // The slot of `name`: holding its group's first record, or the empty
-    // slot where the name goes. Call reserve_one() first.
-    Slot* find(const char* name, uint32_t h)
+    // The slot of the group of `f` (whose key hashes to `h`): holding the
+    // group's first record, or the empty slot where the group goes. Call
+    // reserve_one() first.
+    Slot* find(const Fnode* f, uint32_t h)
     {
         for (uint32_t i = h & mask_;; i = (i + 1) & mask_) {
             Slot* s = &slots_[i];
             if (!s->first)
                 return s;
-            if (s->hash == h && same_name(s->first->fname, name, i_flag_))
+            if (s->hash == h && same_group(s->first, f, i_flag_))
                 return s;
         }
     }

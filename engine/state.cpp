@@ -48,16 +48,21 @@ char* makestring(const char* str)
     return copy;
 }
 
-Fnode* new_fnode(const char* path, size_t name_pos)
+Fnode* new_fnode(const char* path, size_t name_pos, const char* key)
 {
     size_t len = strlen(path) + 1;
-    void* block = malloc(sizeof(Fnode) + len);
+    size_t key_len = key ? strlen(key) + 1 : 0;
+    void* block = malloc(sizeof(Fnode) + len + key_len);
     if (!block)
         return nullptr;
     Fnode* f = new (block) Fnode();
     f->pathname = reinterpret_cast<char*>(f + 1);
     memcpy(f->pathname, path, len);
     f->fname = f->pathname + name_pos;
+    if (key) {
+        memcpy(f->pathname + len, key, key_len);
+        f->own_key = true;
+    }
     return f;
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <string>
 #include <utility>
@@ -40,6 +41,7 @@ struct Fnode {
     int32_t num;        // place in its group: 0 for the first member
     bool time_known;    // the status below (time, size, identity) was read while collecting
     bool via_link;      // its name is a symbolic link the walk followed (-L)
+    bool own_key;       // grouped by a key of its own, kept after the path (record_key)
     int64_t mtime;      // last-write time met while collecting (FileTimes ticks)
     uint64_t size;      // size in bytes met while collecting
     FileId id;          // identity met while collecting, where the status query gives it
@@ -127,9 +129,10 @@ void read_protected_dirs(ScanState& st);
 
 char* makestring(const char* str);
 // A file record holding a copy of `path`, whose own name starts at
-// `name_pos`; the rest zero. One block: free_fnode releases record and
-// path together. Null when memory is short.
-Fnode* new_fnode(const char* path, size_t name_pos);
+// `name_pos`, and of `key` when it is grouped by another text than its name
+// (null: by its name); the rest zero. One block: free_fnode releases record,
+// path and key together. Null when memory is short.
+Fnode* new_fnode(const char* path, size_t name_pos, const char* key = nullptr);
 void free_fnode(Fnode* f);
 void cleanup(ScanState& st);
 int isfile(ScanState& st, const char* fname);
@@ -138,6 +141,21 @@ int isdirectory(ScanState& st, const char* pathname);
 // Equal names under the comparison rule: byte for byte, or with only the
 // ASCII letters a to z folded onto A to Z when i_flag is set.
 bool same_name(const char* a, const char* b, int i_flag);
+
+// The text a record is grouped by: its own name, or the key the scan's name
+// rules made of it (engine/name_key.h), kept in the record's block.
+inline const char* record_key(const Fnode* f)
+{
+    return f->own_key ? f->fname + strlen(f->fname) + 1 : f->fname;
+}
+
+// Two records of one group: their keys are equal names. Collection,
+// grouping, the report and the actions all ask this, so none can draw a
+// group's bounds differently.
+inline bool same_group(const Fnode* a, const Fnode* b, int i_flag)
+{
+    return same_name(record_key(a), record_key(b), i_flag);
+}
 
 // Closes the report stream of the scan, if open: 0, or the error number of
 // a failure to write what was still buffered.

@@ -19,13 +19,18 @@
 //   failure tried earlier under a star never changes a later attempt.
 // - The case flag belongs to the call, not to the module, so two threads
 //   may match at once.
+// - With Unicode names (match_name) a character is one UTF-8 sequence,
+//   not one byte: every step over a name or pattern character goes through
+//   next_char, and characters are compared as code points (unicode.h).
 #include "match/match.h"
 #include "match/fold.h"
 #include "match/match_internal.h"
+#include "match/unicode.h"
 
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <utility>
 
 namespace {
@@ -51,13 +56,14 @@ constexpr int SHORT_ROWS = 32;
 constexpr size_t STACK_INDEXED = 2048;
 
 struct Matcher {
-    Matcher(const char* n, const char* e, int i, uint32_t* err, bool r)
-        : name(n), end(e), i_flag(i), p_error(err), remember(r) {}
+    Matcher(const char* n, const char* e, int i, uint32_t* err, const MatchRun& run)
+        : name(n), end(e), i_flag(i), p_error(err), remember(run.remember), chars(run.chars) {}
     const char* name;
     const char* end;  // limit inside the name, or null
     int i_flag;
     uint32_t* p_error;
     bool remember;
+    bool chars;       // characters are UTF-8 sequences compared as code points
     int32_t sbrackets = 0;
     int32_t cbrackets = 0;
     unsigned long long entries = 0;
@@ -91,9 +97,23 @@ int raise_error(Matcher& m, uint32_t code)
     return 0;
 }
 
-inline int match_a_char(const Matcher& m, char pc, char sc)
+// The position just past the character at `s`.
+inline const char* next_char(const Matcher& m, const char* s)
 {
-    const unsigned char a = static_cast<unsigned char>(pc), b = static_cast<unsigned char>(sc);
+    if (!m.chars || static_cast<unsigned char>(*s) < 0x80) return s + 1;
+    size_t len;
+    char_at(s, &len);
+    return s + len;
+}
+
+// The pattern character at `p` against the name character at `s`.
+inline int match_a_char(const Matcher& m, const char* p, const char* s)
+{
+    const unsigned char a = static_cast<unsigned char>(*p), b = static_cast<unsigned char>(*s);
+    if (m.chars && (a >= 0x80 || b >= 0x80)) {
+        size_t len;
+        return same_char(char_at(p, &len), char_at(s, &len), m.i_flag != 0);
+    }
     return m.i_flag ? ascii_upper(a) == ascii_upper(b) : a == b;
 }
 
@@ -115,16 +135,16 @@ inline bool is_meta(char c)
 int find_char(const Matcher& m, const char** p_ptr, const char** s_ptr)
 {
     const char c = **p_ptr;
-    if (c == '\0' || is_meta(c) || **s_ptr == '\0' || !match_a_char(m, c, **s_ptr)) return 0;
-    ++*p_ptr;
-    ++*s_ptr;
+    if (c == '\0' || is_meta(c) || **s_ptr == '\0' || !match_a_char(m, *p_ptr, *s_ptr)) return 0;
+    *p_ptr = next_char(m, *p_ptr);
+    *s_ptr = next_char(m, *s_ptr);
     return 1;
 }
 
 int literal_char(Matcher& m, const char* p, const char* s)
 {
     if (at_end(p + 1, s, m.end)) return p[1] == '\0' ? raise_error(m, 1) : 0;
-    return match_a_char(m, p[1], *s);
+    return match_a_char(m, p + 1, s);
 }
 
 // Bytes order as signed 8-bit values in ranges.
@@ -136,8 +156,13 @@ inline int signed_value(char c)
 
 // Whether some character from `a` to `b` (either order) equals `x` under the
 // case rule: `x` itself or, with the flag set, its other-case letter.
-int in_range(const Matcher& m, char a, char b, char x)
+int in_range(const Matcher& m, const char* pa, const char* pb, const char* px)
 {
+    if (m.chars) {
+        size_t len;
+        return char_in_range(char_at(pa, &len), char_at(pb, &len), char_at(px, &len), m.i_flag != 0);
+    }
+    const char a = *pa, b = *pb, x = *px;
     int lo = signed_value(a), hi = signed_value(b);
     if (lo > hi) std::swap(lo, hi);
     auto inside = [lo, hi](int v) { return v >= lo && v <= hi; };
@@ -314,7 +339,7 @@ int do_match(Matcher& m, const char** s_ptr, const char** p_ptr)
         switch (*p) {
         case '?':
             if (at_end(p, s, m.end)) return 0;
-            ++s;
+            s = next_char(m, s);
             ++p;
             break;
         case '*': ++p; return any_chars(m, &s, &p);
@@ -323,8 +348,8 @@ int do_match(Matcher& m, const char** s_ptr, const char** p_ptr)
             break;
         case '\\':
             if (!literal_char(m, p, s)) return 0;
-            p += 2;
-            ++s;
+            p = next_char(m, p + 1);
+            s = next_char(m, s);
             break;
         case ')':
             if (m.cbrackets == 0) return raise_error(m, 8);
@@ -374,7 +399,7 @@ int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr)
     while (*s != '\0') {
         if (row != nullptr && known_to_fail(m, row, s)) {
             if (row->fails_from != nullptr && s >= row->fails_from) break;
-            ++s;
+            s = next_char(m, s);
             continue;
         }
         const char* ms = s;
@@ -391,7 +416,7 @@ int any_chars(Matcher& m, const char** s_ptr, const char** p_ptr)
             continue;
         }
         if (*m.p_error != 0) return 0;  // a failed try leaves the counters as they were
-        ++s;
+        s = next_char(m, s);
     }
     if (clean && asked_again && (row != nullptr || (row = add_row(m, p)) != nullptr)) {
         row->fails_from = from;
@@ -431,20 +456,21 @@ int member_group(Matcher& m, const char* s, const char* p, const char** next)
 int member_char(Matcher& m, const char* s, const char* p, const char** next)
 {
     const char* p_save = p;
-    const char after = p[2];
+    const char* dash = next_char(m, p);
+    const char after = dash[1];
     bool found;
-    if (p[1] == '-' && after != ']' && after != '\\' && after != '(' && after != '[') {
+    if (*dash == '-' && after != ']' && after != '\\' && after != '(' && after != '[') {
         if (after == '\0') return raise_error(m, 4);
-        found = in_range(m, p[0], after, *s);
+        found = in_range(m, p, dash + 1, s);
         if (found) {
-            p += 2;
-            p_save += 2;
+            p = dash + 1;
+            p_save = p;
         }
     } else {
-        found = match_a_char(m, *p, *s);
+        found = match_a_char(m, p, s);
     }
-    *next = p_save + 1;
-    return found && member_rest(m, s + 1, p);
+    *next = next_char(m, p_save);
+    return found && member_rest(m, next_char(m, s), p);
 }
 
 // Tries the member at `p` against the name at `s`: 1 when the whole pattern
@@ -452,8 +478,8 @@ int member_char(Matcher& m, const char* s, const char* p, const char** next)
 int try_member(Matcher& m, const char* s, const char* p, const char** next)
 {
     switch (*p) {
-    case '?': *next = p + 1; return member_rest(m, s + 1, p);
-    case '\\': *next = p + 2; return literal_char(m, p, s) && member_rest(m, s + 1, p + 2);
+    case '?': *next = p + 1; return member_rest(m, next_char(m, s), p);
+    case '\\': *next = next_char(m, p + 1); return literal_char(m, p, s) && member_rest(m, next_char(m, s), *next);
     case '*': *next = p + 1; return member_star(m, s, p);
     case '(': return member_group(m, s, p, next);
     case ')': return raise_error(m, 6);
@@ -514,12 +540,12 @@ int cbracket(Matcher& m, const char** s_ptr, const char** p_ptr)
         switch (*p) {
         case '(': return raise_error(m, 7);
         case ']': return raise_error(m, 5);
-        case '?': ++s; ++p; break;
+        case '?': s = next_char(m, s); ++p; break;
         case '\\':
             ok = literal_char(m, p, s);
             if (ok) {
-                p += 2;
-                ++s;
+                p = next_char(m, p + 1);
+                s = next_char(m, s);
             }
             break;
         case '*':
@@ -601,7 +627,7 @@ int match_run(const char* s, const char* p, int i, const char* end, uint32_t* p_
     run->entries = 0;
     const char* p_end = valid_pattern_end(p, p_error);
     if (p_end == nullptr) return 0;
-    Matcher m(s, end, i, p_error, run->remember);
+    Matcher m(s, end, i, p_error, *run);
     const auto length = static_cast<size_t>(p_end - p);
     if (run->remember && many_rests(p, length)) return match_long(m, s, p, length, run);
     RestRow rows[SHORT_ROWS];
@@ -614,4 +640,15 @@ int match(const char* s, const char* p, int i, const char* end, uint32_t* p_erro
 {
     MatchRun run;
     return match_run(s, p, i, end, p_error, &run);
+}
+
+int match_name(const char* s, const char* p, int i, bool unicode, uint32_t* p_error)
+{
+    MatchRun run;
+    const bool plain_name = !unicode || is_ascii(s);  // its own NFC form
+    run.chars = unicode && !(plain_name && is_ascii(p));
+    if (plain_name) return match_run(s, p, i, nullptr, p_error, &run);
+    std::string nfc;
+    if (!unicode_form(s, false, &nfc)) return match(s, p, i, nullptr, p_error);  // not UTF-8: bytes
+    return match_run(nfc.c_str(), p, i, nullptr, p_error, &run);
 }

@@ -20,6 +20,7 @@ int backslash_bad(const char* p, uint32_t* p_error);
 // that remembers nothing (the reference for tests and the benchmark).
 struct MatchRun {
     bool remember = true;
+    bool chars = false;              // a character is a UTF-8 sequence, compared as Unicode
     unsigned long long entries = 0;  // out: entries into the four main handlers
 };
 

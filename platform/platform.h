@@ -71,12 +71,11 @@ using FileHandle = void*;   // null when an open failed
 using DirHandle = void*;    // a directory held open to act in it; null when an open failed
 
 // The error of an act on a file held open whose name, in its directory, no
-// longer leads to that file (it was replaced meanwhile). The Windows runtime
-// has no ESTALE: a number none of its own errors uses stands in.
+// longer leads to that file (it was replaced meanwhile).
 #ifdef ESTALE
 constexpr int ERR_NOT_THE_FILE = ESTALE;
 #else
-constexpr int ERR_NOT_THE_FILE = 1116;
+constexpr int ERR_NOT_THE_FILE = 0x7E57;   // a number the Windows runtime gives no error
 #endif
 
 class Platform {
@@ -177,6 +176,12 @@ public:
                             FileHandle* out) = 0;
     // An open file's data and status to stable storage.
     virtual int flush_handle(FileHandle h) = 0;
+    // Everything written to the volume that holds `d` to stable storage at
+    // once: 0 only when all of it is there and a failure on the way would
+    // have been told, so that no single file or directory of that volume
+    // needs a flush of its own. Otherwise an error number (ENOSYS where the
+    // system cannot tell), and the single flushes must be made.
+    virtual int flush_volume(DirHandle d) = 0;
     // A stream made by create_new_file, written out and on stable storage.
     virtual int sync_stream(FILE* f) = 0;
     // Hands the file `name` of `dir`, held open as `h` and whose full path

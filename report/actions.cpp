@@ -50,8 +50,12 @@ struct Pending {
 namespace {
 
 // A batch ends after this many files or bytes of copies, so that memory,
-// open files and the work lost to a power cut stay small.
-constexpr size_t BATCH_FILES = 64;
+// open files and the work lost to a power cut stay small. A file to be
+// renamed holds two open files and no data: it weighs a quarter of one
+// that was copied (three open files), so a batch of renames is longer, and
+// fewer flushes write the file system's records again.
+constexpr size_t BATCH_WEIGHT = 1024;
+constexpr size_t COPY_WEIGHT = 4;
 constexpr uint64_t BATCH_BYTES = uint64_t(64) << 20;
 
 Act changed()
@@ -253,8 +257,7 @@ Act copy_now(ScanState& st, Pending& p)
 Act save(ScanState& st, ActionRun& run, Pending& p)
 {
     const char* path = p.f->pathname;
-    if (!st.sys->handle_status(p.place.file(), &p.before))
-        return copy_failed("ERROR:   couldn't get datestamps from \"%s\"", path);
+    p.before = p.place.status();
     p.savename = copy_name(st, run, p.f->fname);
     if (p.savename.empty())
         return copy_failed("ERROR:   Can't obtain sinkhole name for \"%s\"", path);
@@ -275,6 +278,7 @@ Act save(ScanState& st, ActionRun& run, Pending& p)
     }
     run.promised.insert(p.savename);
     run.batch_bytes += p.way == Way::Copy ? p.before.size : 0;
+    run.batch_weight += p.way == Way::Copy ? COPY_WEIGHT : 1;
     Act a;
     a.outcome = Outcome::Pending;
     return a;
@@ -282,7 +286,7 @@ Act save(ScanState& st, ActionRun& run, Pending& p)
 
 // A delete run's file for the trash: the shell's Recycle Bin takes it at
 // once; for the desktop trash its info file is written and it waits.
-Act to_trash(ScanState& st, const ActionRun& run, Pending& p)
+Act to_trash(ScanState& st, ActionRun& run, Pending& p)
 {
     if (!still_same(st, run, p))
         return changed();
@@ -298,6 +302,7 @@ Act to_trash(ScanState& st, const ActionRun& run, Pending& p)
         return a;
     }
     p.way = Way::Trash;
+    run.batch_weight += COPY_WEIGHT;
     a.outcome = Outcome::Pending;
     return a;
 }
@@ -316,6 +321,26 @@ int flush_dirs(ScanState& st, ActionRun& run)
     return err;
 }
 
+// The batch's copies and their directories on the disk: with one flush of
+// the sinkhole's volume where the system can tell it went well, else one
+// flush each.
+int flush_sinkhole(ScanState& st, ActionRun& run)
+{
+    run.volume_flushes = st.sys->flush_volume(run.sinkhole_dir) == 0;
+    if (run.volume_flushes) {
+        run.new_dirs = false;
+        run.renamed = false;
+        return 0;
+    }
+    for (auto& p : run.batch) {
+        if (p->way == Way::Copy && p->act->outcome == Outcome::Pending && st.sys->flush_handle(p->copy) != 0) {
+            drop_copy(st, *p);
+            *p->act = copy_failed("ERROR:   can't bring the copy of \"%s\" to the disk", p->f->pathname);
+        }
+    }
+    return flush_dirs(st, run);
+}
+
 // Everything the batch's originals wait for, on the disk: the copies, their
 // directories, the manifest, the trash's info files. A file whose part
 // could not be flushed stays where it is.
@@ -324,16 +349,12 @@ void flush_batch(ScanState& st, ActionRun& run)
     bool saving = false;
     for (auto& p : run.batch) {
         saving = saving || p->way != Way::Trash;
-        if (p->way == Way::Copy && p->act->outcome == Outcome::Pending && st.sys->flush_handle(p->copy) != 0) {
-            drop_copy(st, *p);
-            *p->act = copy_failed("ERROR:   can't bring the copy of \"%s\" to the disk", p->f->pathname);
-        }
         if (p->way == Way::Trash && trash_sync(*st.sys, &p->slot, &p->act->why) != 0) {
             p->act->outcome = Outcome::NotDeleted;
             p->act->fault = true;
         }
     }
-    if (!saving || (flush_dirs(st, run) == 0 && sync_manifest(st) == 0))
+    if (!saving || (flush_sinkhole(st, run) == 0 && sync_manifest(st) == 0))
         return;
     for (auto& p : run.batch) {
         if (p->way != Way::Trash && p->act->outcome == Outcome::Pending) {
@@ -516,10 +537,6 @@ void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int matches,
     *act = check_file(st, run, *p);
     if (act->outcome != Outcome::Kept || (st.request_flag && !user_agrees(st, fnode)))
         return;
-    if (st.request_flag && run.del && !still_same(st, run, *p)) {   // the user may have taken a while
-        *act = changed();
-        return;
-    }
     if (run.saving)
         *act = save(st, run, *p);
     else if (st.extra.trash)
@@ -537,7 +554,7 @@ void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int matches,
 
 bool batch_full(const ActionRun& run)
 {
-    return run.batch.size() >= BATCH_FILES || run.batch_bytes >= BATCH_BYTES;
+    return run.batch_weight >= BATCH_WEIGHT || run.batch_bytes >= BATCH_BYTES;
 }
 
 void complete_batch(ScanState& st, ActionRun& run)
@@ -551,13 +568,24 @@ void complete_batch(ScanState& st, ActionRun& run)
             *p->act = finish(st, run, *p);
             renamed = renamed || (p->way == Way::Rename && p->act->outcome == Outcome::Done);
         }
-        if (renamed)
-            flush_dirs(st, run);   // the renamed names too, before the report says so
+        // The renamed names reach the disk with the next flush of the
+        // volume (the next batch's, or the run's last), else now.
+        if (renamed && !run.volume_flushes)
+            flush_dirs(st, run);
+        run.renamed = run.renamed || (renamed && run.volume_flushes);
     }
     run.batch.clear();
     run.batch_bytes = 0;
+    run.batch_weight = 0;
     run.promised.clear();
     close_dirs(st, run, true);
+}
+
+void settle_run(ScanState& st, ActionRun& run)
+{
+    if (run.renamed && st.sys->flush_volume(run.sinkhole_dir) != 0)
+        flush_dirs(st, run);
+    run.renamed = false;
 }
 
 void abandon_batch(ScanState& st, ActionRun& run)
@@ -567,6 +595,7 @@ void abandon_batch(ScanState& st, ActionRun& run)
             *p->act = Act();
     run.batch.clear();
     run.batch_bytes = 0;
+    run.batch_weight = 0;
     run.promised.clear();
     (void)st;
 }

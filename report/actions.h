@@ -77,6 +77,9 @@ struct ActionRun {
 
     std::vector<std::unique_ptr<Pending>> batch;
     uint64_t batch_bytes = 0;
+    size_t batch_weight = 0;
+    bool renamed = false;             // files renamed since the sinkhole was last flushed
+    bool volume_flushes = false;      // the sinkhole's volume is flushed at once (not file by file)
     std::set<std::string> promised;   // copy names given to files of the batch
 };
 
@@ -101,6 +104,8 @@ void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int matches,
 bool batch_full(const ActionRun& run);
 // Brings the batch to the disk and completes the acts waiting on it.
 void complete_batch(ScanState& st, ActionRun& run);
+// Brings to the disk what the last batch left (the names of renamed files).
+void settle_run(ScanState& st, ActionRun& run);
 // Leaves the batch's originals where they are (the report can no longer be
 // written): their copies stay, recorded in the manifest.
 void abandon_batch(ScanState& st, ActionRun& run);

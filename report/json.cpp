@@ -3,28 +3,10 @@
 
 #include <cstring>
 
+#include "match/unicode.h"
 #include "report/visible.h"
 
 namespace {
-
-// Length of the valid UTF-8 sequence at `p`, or 0 when it is broken
-// (overlong forms, surrogates and code points above U+10FFFF included).
-size_t utf8_length(const unsigned char* p)
-{
-    unsigned char c = p[0];
-    if (c < 0x80)
-        return 1;
-    size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-    if (n == 0)
-        return 0;
-    for (size_t i = 1; i < n; ++i)
-        if ((p[i] & 0xC0) != 0x80)
-            return 0;
-    if ((c == 0xE0 && p[1] < 0xA0) || (c == 0xED && p[1] >= 0xA0) || (c == 0xF0 && p[1] < 0x90) ||
-        (c == 0xF4 && p[1] >= 0x90))
-        return 0;
-    return n;
-}
 
 void escape_ascii(unsigned char c, std::string* out)
 {
@@ -173,6 +155,10 @@ void JsonOut::header(const ActionRun& run, int64_t now)
         put((i ? ", " : "") + json_string(st_.extra.excludes[i].c_str(), &valid));
     }
     put("],\n\"case_insensitive\": " + std::string(st_.i_flag ? "true" : "false"));
+    if (st_.extra.unicode)
+        put(",\n\"unicode\": true");
+    if (st_.extra.copies)
+        put(",\n\"copies\": true");
     put(",\n\"groups_found\": " + number(st_.numdups) + ",\n\"action\": \"" + action_name(run) + "\"");
     if (run.del)
         put(std::string(",\n\"trash\": ") + (st_.extra.trash ? "true" : "false") + ",\n\"same_content\": " +

@@ -68,14 +68,11 @@ bool number(const std::string& text, long long* out)
     return errno == 0 && end && *end == 0;
 }
 
-// Hands the line to the system (not yet to the disk).
+// Adds the line to the stream; it reaches the disk with sync_manifest.
 bool write_line(ScanState& st, const std::string& line)
 {
     FILE* f = st.extra.manifest;
-    if (!f)
-        return false;
-    bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
-    return std::fflush(f) == 0 && ok;
+    return f && std::fwrite(line.data(), 1, line.size(), f) == line.size() && !std::ferror(f);
 }
 
 // The lines before the copies: the version, the roots and the link rule.

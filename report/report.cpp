@@ -10,6 +10,7 @@
 #include <deque>
 #include <string>
 
+#include "engine/name_key.h"
 #include "report/actions.h"
 #include "report/json.h"
 #include "report/manifest.h"
@@ -204,6 +205,10 @@ void write_header(Writer& w, int64_t now)
     else if (w.run.move)
         put(w, " and MARKING FILES MOVED TO SINKHOLE");
     end_line(w);
+    if (st.extra.unicode)
+        label_line(w, "UNICODE NAMES", "");
+    if (st.extra.copies)
+        label_line(w, "COPY MARKS IGNORED", "");
     if (w.run.saving)
         label_line(w, w.run.move ? "TWINEX moved to directory " : "DELETED FILES saved to directory ",
                    st.sinkholename.c_str());
@@ -294,12 +299,14 @@ Fnode* as_file(Node* n)
 
 void write_title(Writer& w, const Fnode* first)
 {
-    size_t shown = put_name(w, first->fname);
+    std::string buf;
+    const char* title = group_title(w.st, first, &buf);
+    size_t shown = put_name(w, title);
     end_line(w);
     std::string underline(shown, '=');
     put(w, underline.c_str());
     end_line(w);
-    w.json.group(first->fname);
+    w.json.group(title);
 }
 
 void write_block(Writer& w, const Block& b)
@@ -356,9 +363,11 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
     ScanState& st = w.st;
     queue_block(w, Block::Title, first);
     drain(w);
-    if (w.run.saving && !make_groupdir(st, w.run, first->fname)) {
+    std::string buf;
+    const char* title = group_title(st, first, &buf);
+    if (w.run.saving && !make_groupdir(st, w.run, title)) {
         finish_batch(w);
-        fail_groupdir(st, w.run, first->fname);
+        fail_groupdir(st, w.run, title);
         *stop = true;
         return nullptr;
     }
@@ -366,7 +375,7 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
     bool acting = w.run.move || w.run.del;
     int matches = w.run.move ? 1 : 0;
     Fnode* f = first;
-    for (; f && same_name(first->fname, f->fname, st.i_flag); ++matches) {
+    for (; f && same_group(first, f, st.i_flag); ++matches) {
         if (st.abort_flag) {
             *stop = true;
             return nullptr;
@@ -479,9 +488,10 @@ void output_names(ScanState& st)
     write_header(w, now);
     w.json.header(w.run, now);
     bool finished = write_groups(w);
-    if (!st.fatal && !w.err)   // a stop by the user still completes what waits
+    if (!st.fatal && !w.err) {   // a stop by the user still completes what waits
         finish_batch(w);
-    else
+        settle_run(st, w.run);
+    } else
         abandon_batch(st, w.run);   // the report cannot say what happens to them
     show_written(w);
     close_manifest(st);

@@ -140,3 +140,38 @@ TEST(Actions, OneFileReachedTwiceIsNeverLost)
 }
 
 }  // namespace
+
+namespace {
+
+// A question waits for no batch: when it is asked, the copies before it are
+// on the disk and their originals gone. ABORT completes the batch in hand,
+// then the run stops.
+TEST(Actions, ABatchEndsAtEachQuestionAndAtAbort)
+{
+    ThreeCopies asked;
+    asked.run.del(true, true);
+    asked.run.fp.other_volume(asked.t.path("out"));
+    asked.run.fb.script({1, 1});
+    bool done_before = false;
+    int questions = 0;
+    asked.run.fb.on_complain([&](const RecordingFeedback::Message&) {
+        if (++questions == 2)
+            done_before = !asked.t.exists("c/notes.txt") && copies(asked.t).size() == 1;
+    });
+    asked.run.scan();
+    EXPECT_EQ(questions, 2);
+    EXPECT_TRUE(done_before) << "the first answer's file was still waiting at the second question";
+
+    ThreeCopies stopped;
+    stopped.run.move();
+    stopped.run.fp.other_volume(stopped.t.path("out"));
+    stopped.run.fp.before(FaultOp::OpenFileAt, 2, [&] { stopped.run.st.abort_flag = 1; });
+    stopped.run.scan();
+    EXPECT_EQ(stopped.run.st.numdeleted, 2);
+    EXPECT_FALSE(stopped.t.exists("b/notes.txt") || stopped.t.exists("c/notes.txt"));
+    EXPECT_EQ(stopped.t.read("a/notes.txt"), "AAA");
+    EXPECT_TRUE(has(stopped.run.report(), "<< FILE MOVED >>" + stopped.t.path("c/notes.txt") + "\n"));
+    EXPECT_EQ(copies(stopped.t).size(), 2u);
+}
+
+}  // namespace

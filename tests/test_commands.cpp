@@ -1,9 +1,11 @@
 // The main window's commands and its chooser against a fake window and fake
 // drives: browsing and choosing, the action rules, SCAN's questions, flags
-// and start, and leaving a scan (ABORT, AGAIN, QUIT, the close box) without
-// releasing anything under a running thread.
+// and start, a bad exclusion, RESTORE, and leaving a scan (ABORT, AGAIN,
+// QUIT, the close box) without releasing anything under a running thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "tests/support/fake_window.h"
 #include "tests/support/recording_feedback.h"
 #include "ui/common/commands.h"
+#include "ui/common/scan_job.h"
 
 namespace {
 
@@ -140,20 +143,23 @@ TEST_F(Window, ChosenListFollowsTheRoots)
 
 // ------------------------------------------------------------ the commands
 
-// The two actions exclude each other; only DELETE livens its sub-options,
+// The two actions exclude each other; only DELETE livens its four
+// sub-options (greyed and, but for REQUEST and SAVE, unticked at start),
 // whose ticks stay as they are. After each tick: MOVE, DELETE, sub-options.
 TEST_F(Window, ActionBoxRules)
 {
-    w.checks[MC_SAVE] = false;
+    const int subs[] = {MC_REQUEST, MC_SAVE, MC_BIN, MC_IDENTICAL};
+    auto live = [&] { return std::count_if(subs, subs + 4, [&](int i) { return w.enabled[i]; }); };
+    EXPECT_EQ(live() + w.checks[MC_BIN] + w.checks[MC_IDENTICAL], 0);
+    w.checks[MC_SAVE] = false, w.checks[MC_BIN] = true;
     std::string seen;
     for (int box : {MC_DELETE, MC_MOVE, MC_DELETE, MC_DELETE, MC_MOVE, MC_MOVE}) {
         w.checks[box] = !w.checks[box];  // a check box ticks itself, then tells its parent
         click(box);
-        const int live = w.enabled[MC_REQUEST] + w.enabled[MC_SAVE];
-        seen += std::string(w.checks[MC_MOVE] ? "M" : "-") + (w.checks[MC_DELETE] ? "D" : "-") + " ?+"[live] + " ";
+        seen += std::string(w.checks[MC_MOVE] ? "M" : "-") + (w.checks[MC_DELETE] ? "D" : "-") + " ???+"[live()] + " ";
     }
     EXPECT_EQ(seen, "-D+ M-  -D+ --  M-  --  ");
-    EXPECT_TRUE(w.checks[MC_REQUEST] && !w.checks[MC_SAVE]);
+    EXPECT_TRUE(w.checks[MC_REQUEST] && !w.checks[MC_SAVE] && w.checks[MC_BIN] && !w.checks[MC_IDENTICAL]);
 }
 
 // SCAN without roots says so; without an output it offers the first root,
@@ -179,34 +185,53 @@ TEST_F(Window, ScanAsksForTheOutputThenTheConfirmation)
 }
 
 // The flags SCAN sets from the ticks, and the summary it asks about: a move
-// saves everything and asks nothing; a listing keeps the last flags.
+// saves everything and asks nothing; a listing keeps the last flags. The
+// Recycle Bin and the content check go with a delete run only, and its
+// confirmation names them. EXCLUDE splits at each ";" but an escaped one.
+// The two boxes show their last ticks when the main controls come again.
 TEST_F(Window, ActionFlagsAndSummaryFollowTheTicks)
 {
     const struct {
-        bool move, del, request, save;
+        bool move, del, request, save, bin, identical;
         const char* summary;
-        int dom, request_flag, save_flag;
+        int dom, request_flag, save_flag, trash, same_content;
+        const char* exclude;
+        Rows excludes;
     } cases[] = {
-        {true, true, true, false, "MOVING TWINEX to SINKHOLE", 1, 0, 1},
-        {false, true, true, true, "DELETING OLD MODIFIED,  SAVING deleted files in SINKHOLE", -1, 1, 1},
-        {false, true, false, false, "DELETING OLD MODIFIED without Saving", -1, 0, 0},
-        {false, false, true, true, "LISTING TWINEX ONLY", 1, 0, 0},
+        {true, true, true, false, true, true, "MOVING TWINEX to SINKHOLE/ARE YOU SURE?/", 1, 0, 1, 0, 0,
+         ".git;*.tmp;", {".git", "*.tmp"}},
+        {false, true, true, true, true, false,
+         "DELETING OLD MODIFIED,  SAVING deleted files in SINKHOLE/to RECYCLE BIN/ARE YOU SURE?", -1, 1, 1, 1, 0,
+         ";a\\;b;;c", {"a\\;b", "c"}},
+        {false, true, false, false, false, true,
+         "DELETING OLD MODIFIED without Saving/only IDENTICAL content/ARE YOU SURE?", -1, 0, 0, 0, 1,
+         "a\\\\;b\\", {"a\\\\", "b\\"}},
+        {false, true, false, false, true, true,
+         "DELETING OLD MODIFIED without Saving/to RECYCLE BIN, only IDENTICAL content/ARE YOU SURE?", -1, 0, 0, 1, 1,
+         "", {}},
+        {false, false, true, true, true, false, "LISTING TWINEX ONLY/ARE YOU SURE?/", 1, 0, 0, 0, 0, "x", {"x"}},
     };
     press(kD);
     for (const auto& k : cases) {
         w.checks[MC_MOVE] = k.move, w.checks[MC_DELETE] = k.del;
         w.checks[MC_REQUEST] = k.request, w.checks[MC_SAVE] = k.save;
+        w.checks[MC_BIN] = k.bin, w.checks[MC_IDENTICAL] = k.identical;
         w.checks[MC_CASE] = !k.move, w.checks[MC_DATES] = k.move, w.checks[MC_CRLF] = k.del;
         w.texts[MC_OUTPUT] = "D:";
+        w.texts[MC_EXCLUDE] = k.exclude;
         fb.clear();
         fb.script({0});
         click(MC_SCAN);
-        EXPECT_EQ(boxes(), (Rows{std::string(k.summary) + "/ARE YOU SURE?/"}));
+        EXPECT_EQ(boxes(), (Rows{k.summary}));
         EXPECT_EQ((std::vector<int>{st.dom_flag, st.request_flag, st.save_flag, st.m_flag, st.i_flag, st.t_flag,
-                                    st.r_flag}),
-                  (std::vector<int>{k.dom, k.request_flag, k.save_flag, k.move, !k.move, k.move, k.del}))
+                                    st.r_flag, st.extra.trash, st.extra.same_content}),
+                  (std::vector<int>{k.dom, k.request_flag, k.save_flag, k.move, !k.move, k.move, k.del, k.trash,
+                                    k.same_content}))
             << k.summary;
+        EXPECT_EQ(st.extra.excludes, k.excludes) << k.exclude;
     }
+    ASSERT_EQ(1, cmd.CreateMainControls());
+    EXPECT_TRUE(w.checks[MC_BIN] && !w.checks[MC_IDENTICAL]);
 }
 
 // A confirmed scan swaps to the panel and starts one thread, with the
@@ -271,6 +296,45 @@ TEST_P(Leaving, NothingGoesUnderARunningThread)
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, Leaving, ::testing::ValuesIn(leaves));
+
+// A badly formed exclusion stops the scan as a badly formed pattern does:
+// the same numbered message during collection, after which the scan has
+// released its roots and cleared hThread (stalled: only QUIT leads on).
+struct BadPattern : Window, ::testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(BadPattern, StopsTheScanDuringCollection)
+{
+    sys.listings[N("C:\\DATA")] = {"a.txt"};
+    w.texts[MC_PATTERNS] = GetParam().first, w.texts[MC_EXCLUDE] = GetParam().second;
+    start_scan();
+    Scan(&st);   // the scan thread's work, here on this thread
+    EXPECT_EQ(boxes(), (Rows{"PATTERN ERROR: \"[\" without a later matching \"]\"/aborting.../"}));
+    EXPECT_TRUE(roots() == 0 && st.hThread == nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, BadPattern, ::testing::Values(std::make_pair("[a", ""), std::make_pair("", "*.tmp;[a")));
+
+// RESTORE asks about the directory selected in CHOOSE_W (nothing without a
+// selection), works only after OK and tells the outcome; while it asks,
+// SCAN is greyed and neither SCAN nor a second RESTORE acts.
+TEST_F(Window, RestoreAsksThenTellsTheOutcome)
+{
+    click(MC_RESTORE);
+    open({kC});
+    bool scan_greyed = true;
+    fb.on_complain([&](const RecordingFeedback::Message& m) {
+        if (m.msg1 == "RESTORE") {
+            scan_greyed = scan_greyed && !w.enabled[MC_SCAN];
+            click(MC_SCAN), click(MC_RESTORE);
+        }
+    });
+    fb.script({0, 1});
+    press("DATA", MC_RESTORE), press("DATA", MC_RESTORE);
+    const std::string ask = "RESTORE/" + N("C:\\DATA") + "/ARE YOU SURE?";
+    EXPECT_EQ(boxes(), (Rows{ask, ask, "0 FILES RESTORED, 1 LEFT IN THE SINKHOLE/CAN'T READ THE MANIFEST (" +
+                                           error_text(EACCES) + "): " + N("C:\\DATA.manifest") + "/"}));
+    EXPECT_TRUE(scan_greyed && w.enabled[MC_SCAN] && sys.threads_started == 0);
+}
 
 // A second SCAN is refused (and greyed) while SCAN's questions are open, and
 // the roots may change under them; the close box during a question ends at

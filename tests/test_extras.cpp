@@ -1,5 +1,5 @@
 // The console program's further choices on real trees: names left out of
-// the walk, deletion only of equal content, the desktop trash, undoing a
+// the walk, deletion only of equal content (copies under other names too), the desktop trash, undoing a
 // saving run from its manifest. (JSON is read back by tests/cli/json.sh.)
 #include <gtest/gtest.h>
 
@@ -43,6 +43,34 @@ TEST(Extras, ExclusionsAndSameContentByteForByte)
     EXPECT_EQ(run.report(), golden("exclude_same_content.txt", t));
     EXPECT_EQ(run.st.extra.bytes_compared, 8u);
     EXPECT_EQ(t.read("a/n.txt") + t.read("d/n.txt") + t.read("a/.git/n.txt"), "AAAAAAABBAAAB");
+
+    ScanRun exact(t);   // -s: an exclusion leaves out only the names of its own case
+    exact.st.i_flag = 0;
+    exact.st.extra.excludes = {"*.tmp"};
+    exact.roots({"c", "d"});
+    exact.scan();
+    EXPECT_TRUE(has(exact.report(), "build.TMP\n=========\n")) << exact.report();
+}
+
+// Copies under other names (--copies, with --unicode beside it) are deleted
+// only when their bytes are the kept file's: a mark says nothing of the
+// content. (Without --same-content the run is refused: tests/cli.)
+TEST(Extras, CopiesAreDeletedOnlyWithTheKeptFilesBytes)
+{
+    TestTree t;
+    t.file("a/report (1).pdf", "PDF1", 3000);
+    t.file("b/report.pdf", "PDF1", 2000);
+    t.file("c/report - Copy.pdf", "PDF2", 1000);
+    t.file("d/Copy of report.pdf", "PDF1", 500);
+    TestPlatform sys(T_2005_06_14, false);
+    pin_utc();
+    CliResult r = run_cli({"-qy", "--no-datestamps", "--unicode", "--copies", "--delete", "--same-content", "-o",
+                           t.path("out"), t.path("a"), t.path("b"), t.path("c"), t.path("d")},
+                          "", nullptr, sys);
+    ASSERT_EQ(r.status, CLI_DONE) << r.err;
+    EXPECT_EQ(t.read("out/twinfiles000.txt"), golden("copies_same_content.txt", t));
+    EXPECT_EQ(t.names("b").size() + t.names("d").size(), 0u);
+    EXPECT_EQ(t.read("a/report (1).pdf") + t.read("c/report - Copy.pdf"), "PDF1PDF2");
 }
 
 // A trash that takes nothing leaves the file with the reason and never
@@ -89,6 +117,13 @@ TEST(Extras, DeletingIntoTheDesktopTrash)
     EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + percent_encoded(t.path("a/my notes.txt")) + "\nDeletionDate=", 0), 0u);
     EXPECT_TRUE(has(info, "/a/my%20notes.txt\n")) << info;
     EXPECT_FALSE(t.exists("a/my notes.txt"));
+
+    std::filesystem::remove_all(t.path("data"));   // the trash made anew is the user's alone
+    t.file("a/my notes.txt", "old", 1000);
+    scan([](ScanRun&) {});
+    using std::filesystem::perms;
+    for (const char* d : {"data/Trash", "data/Trash/files", "data/Trash/info"})
+        EXPECT_EQ(std::filesystem::status(t.path(d)).permissions() & perms::all, perms::owner_all) << d;
     static char unset[] = "XDG_DATA_HOME=";
     putenv(unset);
 }
@@ -116,13 +151,19 @@ TEST(Restore, WhatCannotGoBackStaysForASecondTry)
     run.roots({"a", "b"});
     run.scan();
     std::filesystem::remove_all(t.path("a/deep"));
+    std::error_code ec;   // a link put where a directory was is not followed
+    t.dir("elsewhere");
+    std::filesystem::create_directory_symlink(t.path("elsewhere"), t.path("a/deep"), ec);
     t.file("a/x.txt", "a newcomer", 10);
     CliResult r = run_cli({"--restore", run.st.sinkholename});
     EXPECT_EQ(r.status, CLI_INCOMPLETE);
     EXPECT_TRUE(has(r.err, "PLACE TAKEN, NOT RESTORED: " + t.path("a/x.txt") + "\n")) << r.err;
-    EXPECT_EQ(t.read("a/x.txt") + t.read("a/deep/y 100%.dat"), "a newcomera/deep/y 100%.dat");
+    EXPECT_EQ(t.read("a/x.txt"), "a newcomer");
+    EXPECT_TRUE(t.names("elsewhere").empty()) << "the restore wrote through a link";
+    EXPECT_EQ(t.exists("a/deep/y 100%.dat"), bool(ec));
     EXPECT_TRUE(t.exists("out/twinfiles000.sinkhole.manifest"));
 
+    std::filesystem::remove(t.path("a/deep"));
     std::filesystem::remove(t.path("a/x.txt"));
     EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}).status, CLI_DONE);
     for (int i = 0; i < 4; ++i) {
@@ -151,10 +192,12 @@ TEST(Restore, AnInterruptedMoveIsUndone)
     run.move();
     run.roots({"a", "b"});
     run.fp.other_volume(t.path("out"));   // copies, not renames
+    run.fp.no_birth_times = true;         // written "-", and restored all the same
     run.fp.fail(FaultOp::RemoveFileAt, 2, EIO);
     run.fp.before(FaultOp::OpenFileAt, 3, [&] { run.st.abort_flag = 1; });   // its batch is completed
     run.scan();
     ASSERT_EQ(run.st.numdeleted, 2);
+    EXPECT_TRUE(has(TestTree::read_path(run.st.sinkholename + ".manifest"), "\t-\t"));
     FaultPlatform unreadable(system_platform());   // a spare that cannot be compared stays
     unreadable.fail(FaultOp::ReadBytes, 2, EIO);   // the manifest is read first
     EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}, "", nullptr, unreadable).status, CLI_INCOMPLETE);

@@ -129,9 +129,11 @@ void check_disk(const Scenario& s, const std::map<std::string, Fate>& fate)
 
 // How a step goes wrong: a call fails; a failed copy also leaves part of
 // the file under the copy's name; a copy comes out short; the original is
-// written to while it is copied. `quiet`: a failure the run may get around
-// (a rename refused across volumes becomes a copy; a flush after the act).
-enum class Twist { None, PartLeft, CutShort, Touched };
+// written to while it is copied; a call of a flush made one file at a time,
+// as where the volume cannot be flushed at once. `quiet`: a failure the run
+// may get around (a rename refused across volumes becomes a copy; a flush
+// of the volume becomes flushes of each file; a flush after the act).
+enum class Twist { None, PartLeft, CutShort, Touched, Piecemeal };
 
 struct Step {
     unsigned kinds;   // bits 1 << Kind
@@ -159,8 +161,9 @@ const Step STEPS[] = {
     {ACROSS, "CopyCutShort", FaultOp::CopyToNew, 0, Twist::CutShort},
     {ACROSS, "CopyOfAFileWrittenTo", FaultOp::CopyToNew, 0, Twist::Touched},
     {ACROSS, "SetCopyTimes", FaultOp::SetFileTimes, EPERM},
-    {ACROSS, "FlushCopy", FaultOp::FlushHandle, EIO},
-    {SAVING, "FlushDirectory", FaultOp::FlushDir, EIO, Twist::None, true},
+    {SAVING, "FlushVolume", FaultOp::FlushVolume, EIO, Twist::None, true},
+    {ACROSS, "FlushCopy", FaultOp::FlushHandle, EIO, Twist::Piecemeal},
+    {SAVING, "FlushDirectory", FaultOp::FlushDir, EIO, Twist::Piecemeal, true},
     {SAVING, "FlushManifest", FaultOp::SyncStream, EIO},
     {WITHIN, "Rename", FaultOp::RenameAt, EACCES},
     {WITHIN, "RenameRefusedAcrossVolumes", FaultOp::RenameAt, EXDEV, Twist::None, true},
@@ -201,6 +204,7 @@ std::vector<std::string> failure_lines(const Scenario& s, const Step& step, cons
     case FaultOp::SetFileTimes: return {copy_failed("copying " + q + " to sinkhole, couldn't write its datestamp")};
     case FaultOp::FlushHandle: return {copy_failed("can't bring the copy of " + q + " to the disk")};
     case FaultOp::FlushDir: return {unflushed};
+    case FaultOp::FlushVolume: return {};
     case FaultOp::SyncStream:
         return {unflushed, kept("CAN'T WRITE TRASH INFO: " + e)};
     case FaultOp::RemoveFileAt: return {"<< NOT DELETED - " + e + " >>" + p + "\n"};
@@ -267,9 +271,11 @@ void check(const Scenario& s, const Step* step, const FaultPlatform::Call& struc
 
 // The calls of `op` that the actions of a run of `kind` without faults make
 // (that run checked): the first after the report is created, and the last.
-std::pair<int, int> action_calls(Kind kind, FaultOp op)
+std::pair<int, int> action_calls(Kind kind, FaultOp op, Twist twist = Twist::None)
 {
     Scenario s(kind);
+    if (twist == Twist::Piecemeal)
+        s.run.fp.fail(FaultOp::FlushVolume, 1, ENOSYS, -1);
     int before = 0;
     s.run.fp.before(FaultOp::CreateNewFile, 1, [&] { before = s.run.fp.calls(op); });
     s.run.scan();
@@ -286,7 +292,7 @@ TEST(StepFails, EachCallInTurnLosesNothingAndIsReported)
             if (!(step.kinds & 1u << k) || (kind == Kind::Trash && PATH_SEP == '\\'))
                 continue;   // on Windows the Recycle Bin is the shell's
             SCOPED_TRACE(std::string(KIND_NAMES[k]) + ", " + step.name);
-            std::pair<int, int> calls = action_calls(kind, step.op);
+            std::pair<int, int> calls = action_calls(kind, step.op, step.twist);
             if (step.op == FaultOp::SyncStream)
                 --calls.second;   // the last brings the finished report to the disk
             EXPECT_GE(calls.second, calls.first) << "no such call in this run";
@@ -302,6 +308,8 @@ TEST(StepFails, EachCallInTurnLosesNothingAndIsReported)
                 });
                 if (step.twist == Twist::CutShort)
                     fp.after(step.op, n, [&] { std::filesystem::resize_file(struck.to, 2); });
+                if (step.twist == Twist::Piecemeal)
+                    fp.fail(FaultOp::FlushVolume, 1, ENOSYS, -1);
                 if (step.twist == Twist::Touched)   // its bytes as they were: only its time tells
                     fp.after(step.op, n, [&] { s.t.set_times(s.run.relative(struck.path), 5000, 5000); });
                 if (step.err)

@@ -1,6 +1,7 @@
 // The matcher against a plain reading of the pattern rules, written apart
 // from its handlers; a table of the settled meanings and the validation
-// codes; the messages; and the bound on work for pathological patterns.
+// codes; patterns on Unicode names; the messages; and the bound on work for
+// pathological patterns.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 
 #include "match/match.h"
 #include "match/match_internal.h"
+#include "match/unicode.h"
 
 namespace {
 
@@ -207,6 +209,35 @@ TEST(Match, SettledMeaningsAndCodes)
     EXPECT_EQ(match(name, "abc?", 0, name + 3, &code) + match(name, "ab[c]x", 0, name + 3, &code), 0);
 }
 
+// With Unicode names a character is a code point of the name's NFC form:
+// `?` and a set take a whole letter, a range compares code points, and the
+// case rule folds every letter, one at a time ('ß' is not 'SS'). A name that
+// is not UTF-8 is matched by bytes.
+const struct Row unicode_rows[] = {
+    {"caf?", "caf\xC3\xA9", BOTH, 1}, {"caf??", "caf\xC3\xA9", BOTH, 0}, {"caf?", "cafe\xCC\x81", BOTH, 1},
+    {"[\xC3\xA0-\xC3\xAF]", "\xC3\xA9", BOTH, 1}, {"[\xC3\xAF-\xC3\xA0]", "\xC3\xB2", BOTH, 0},
+    {"[\xC3\xA0-\xC3\xAF]", "\xC3\x89", 0, 0}, {"[\xC3\xA0-\xC3\xAF]", "\xC3\x89", 1, 1},
+    {"stra?e.txt", "stra\xC3\x9F" "e.txt", BOTH, 1}, {"stra?e.txt", "STRASSE.TXT", 1, 0},
+    {"stra??e.txt", "STRASSE.TXT", 1, 1}, {"stra\xC3\x9F" "e.txt", "STRASSE.TXT", 1, 0},
+    {"STRA\xE1\xBA\x9E" "E.*", "stra\xC3\x9F" "e.txt", 1, 1}, {"\xCF\x83*", "\xCE\xA3\xCE\xAF\xCF\x83", 1, 1},
+    {"\xCF\x83*", "\xCE\xA3\xCE\xAF\xCF\x83", 0, 0}, {"[(\xC3\xA9)(\xC3\xBC)]x", "\xC3\xBCx", BOTH, 1},
+    {"\\\xC3\xA9*", "\xC3\xA9t\xC3\xA9", BOTH, 1}, {"?t?", "\xE9t\xE9", BOTH, 1}, {"*?", "\xC3", BOTH, 1},
+    {"\xC5\xBF*", "Sea", 1, 1}, {"\xC5\xBF*", "Sea", 0, 0},   // a long s is an s, also in a plain name
+};
+
+TEST(Match, PatternsOnUnicodeNames)
+{
+    uint32_t code;
+    for (const Row& r : unicode_rows) {
+        for (int flag = 0; flag <= 1; ++flag) {
+            if (r.flag != BOTH && r.flag != flag) continue;
+            EXPECT_EQ(match_name(r.name, r.pattern, flag, true, &code), r.expected)
+                << "'" << r.pattern << "' vs '" << r.name << "', flag " << flag;
+            EXPECT_EQ(code, 0u) << r.pattern;
+        }
+    }
+}
+
 TEST(Match, MessageTexts)
 {
     const char* const texts[11] = {
@@ -268,6 +299,10 @@ TEST(Match, AgreesWithThePlainReadingOfTheRules)
         ASSERT_EQ(code, want_code) << what;
         ASSERT_LE(kept, plain) << what;
         ASSERT_EQ(run(s, many, flag, true, &code), want_code == 0 && Reference(s, many, flag).matches()) << what;
+        MatchRun chars;   // ASCII read as Unicode characters: the same answer
+        chars.chars = true;
+        const bool ascii = is_ascii(s.c_str()) && is_ascii(p.c_str());
+        ASSERT_TRUE(!ascii || match_run(s.c_str(), p.c_str(), flag, nullptr, &code, &chars) == want) << what;
     }
 }
 

@@ -17,6 +17,11 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
+bool has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
 // The contents of every regular file below `dir`, sorted.
 std::multiset<std::string> contents_below(const std::string& dir)
 {
@@ -122,13 +127,88 @@ TEST(UnderFoot, AFileChangedMeanwhileIsKeptOrSavedAsItIsNow)
     }
 }
 
+// ----------------------------------- a place swapped between walk and act
+
+// After the walk, c/sub is swapped for another directory holding a file
+// alike (same name, size and time: only its bytes differ), for a link to
+// it, or c/sub/notes.txt for a link to that file; or, at the very moment
+// of its removal, another file is put at its name. A move across volumes
+// (which looks at nothing but the file it reaches) and a delete (which
+// compares it with what the walk saw) reach neither the outside file nor
+// its bytes; c's file stays, told as changed.
+TEST(UnderFoot, AnActReachesOnlyTheFileTheWalkFound)
+{
+    enum Swap { OtherDir, DirLink, FileLink, FileAtRemoval };
+    const struct {
+        const char* what;
+        Swap swap;
+        bool move;
+        const char* line;   // c's line; {c} stands for its path
+    } cases[] = {
+        {"directory swapped, move", OtherDir, true, "<< NOT MOVED - FILE CHANGED SINCE SCAN >>{c}\n"},
+        {"directory swapped, delete", OtherDir, false, "<< NOT DELETED - FILE CHANGED SINCE SCAN >>{c}\n"},
+        {"link for the directory, move", DirLink, true, "<< NOT MOVED - FILE CHANGED SINCE SCAN >>{c}\n"},
+        {"link for the file, move", FileLink, true,
+         "{c}\n<< COPY TO SINKHOLE FAILED: ERROR:   couldn't open \"{c}\" for read, NOT MOVED >>\n"},
+        {"another file at the name, delete", FileAtRemoval, false, "<< NOT DELETED - FILE CHANGED SINCE SCAN >>{c}\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestTree t;
+        t.file("a/notes.txt", "AAA", 1000);
+        t.file("b/notes.txt", "BBBB", 3000);
+        t.file("c/sub/notes.txt", "CC", 2000);
+        t.file("o/sub/notes.txt", "OO", 2000);
+        ScanRun run(t);
+        c.move ? run.move() : run.del(true, false);
+        run.fp.other_volume(t.path("out"));
+        run.roots({"a", "b", "c"});
+        std::error_code ec;
+        run.fp.before(FaultOp::RemoveFileAt, 1, [&] {
+            if (c.swap == FileAtRemoval && run.fp.last(FaultOp::RemoveFileAt).path == t.path("c/sub/notes.txt")) {
+                fs::rename(t.path("c/sub/notes.txt"), t.path("c/away.txt"));
+                fs::rename(t.path("o/sub/notes.txt"), t.path("c/sub/notes.txt"));
+            }
+        }, -1);
+        run.fp.before(FaultOp::CreateNewFile, 1, [&] {
+            if (c.swap == FileAtRemoval)
+                return;
+            if (c.swap == FileLink) {
+                fs::remove(t.path("c/sub/notes.txt"));
+                fs::create_symlink(t.path("o/sub/notes.txt"), t.path("c/sub/notes.txt"), ec);
+                return;
+            }
+            fs::rename(t.path("c/sub"), t.path("c/away"));
+            if (c.swap == OtherDir)
+                fs::rename(t.path("o/sub"), t.path("c/sub"));
+            else
+                fs::create_directory_symlink(t.path("o/sub"), t.path("c/sub"), ec);
+        });
+        run.scan();
+        if (ec)
+            continue;   // no such links here
+        std::string line = c.line, path = t.path("c/sub/notes.txt");
+        for (size_t at; (at = line.find("{c}")) != std::string::npos;)
+            line.replace(at, 3, path);
+        EXPECT_TRUE(has(run.report(), "\n" + line)) << run.report();
+        const char* outside[] = {"c/sub/notes.txt", "o/sub/notes.txt", "o/sub/notes.txt", "c/sub/notes.txt"};
+        const char* own[] = {"c/away/notes.txt", "c/away/notes.txt", "c/sub/notes.txt", "c/away.txt"};
+        EXPECT_EQ(t.read(outside[c.swap]), "OO") << "the outside file was touched";
+        EXPECT_EQ(contents_below(t.path("out")).count("OO"), 0u) << "the outside file's bytes were copied";
+        EXPECT_TRUE(c.swap == FileLink || t.read(own[c.swap]) == "CC") << "c's file is lost";
+        EXPECT_GT(run.st.numfaults, 0);
+    }
+}
+
 // ------------------------------------------------- directories going away
 
 // Directories that go away while the walk is on its way: r/gone after its
 // parent listed it and before it was opened, r/mid while the walk is inside
 // it (after its first entry), and the root r/none that is not there. The
 // two that could not be opened are counted and named with the system's
-// reason; what was collected stays; the walk goes on with the rest.
+// reason, and so is r/z/y.txt, an entry whose kind the listing does not
+// tell and whose status cannot be read; what was collected stays; the walk
+// goes on with the rest.
 TEST(UnderFoot, DirectoriesGoneOnTheWalksWayAreNamedAndTheRestCollected)
 {
     TestTree t;
@@ -137,6 +217,7 @@ TEST(UnderFoot, DirectoriesGoneOnTheWalksWayAreNamedAndTheRestCollected)
     ScanRun run(t);
     run.root("r");
     run.root("r/none");
+    run.fp.fail_path(FaultOp::EntryStatus, t.path("r/z/y.txt"), EACCES);
     std::string gone = t.path("r/gone/"), mid = t.path("r/mid/");
     int entries = 0;
     std::error_code ec;
@@ -154,10 +235,12 @@ TEST(UnderFoot, DirectoriesGoneOnTheWalksWayAreNamedAndTheRestCollected)
     ASSERT_EQ(entries, 2);
     Names files = run.files();
     EXPECT_EQ(std::count_if(files.begin(), files.end(), [](const std::string& f) { return f[2] == 'm'; }), 1);
-    EXPECT_EQ(run.st.numfiles, 4);
-    EXPECT_EQ(run.st.numunread, 2);
-    EXPECT_EQ(run.fb.walk_errors(), (Names{t.path("r/gone") + ": " + error_text(ENOENT),
-                                           t.path("r/none") + ": " + error_text(ENOENT)}));
+    EXPECT_EQ(run.st.numfiles, 3);
+    EXPECT_EQ(run.st.numunread, 3);
+    Names errors = run.fb.walk_errors();
+    std::sort(errors.begin(), errors.end());
+    EXPECT_EQ(errors, (Names{t.path("r/gone") + ": " + error_text(ENOENT), t.path("r/none") + ": " + error_text(ENOENT),
+                             t.path("r/z/y.txt") + ": " + error_text(EACCES)}));
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ case_ "--move with --delete"   2 "twinex: --move and --delete exclude each other
 case_ "--ask without --delete" 2 "twinex: --ask needs --delete"       -y --ask -o "$o" "$r"
 case_ "--save without --delete" 2 "twinex: --save needs --delete"     -y --save -o "$o" "$r"
 case_ "--same-content alone"   2 "twinex: --same-content only goes with --delete" -y --same-content -o "$o" "$r"
+case_ "--copies --delete alone" 2 "twinex: --copies with --delete needs --same-content" -y --copies --delete -o "$o" "$r"
 case_ "bad pattern"            2 'twinex: PATTERN ERROR: Extraneous "("' -y -p '(a|b)' -o "$o" "$r"
 case_ "bad pattern hint"       2 "*.[(txt)(doc)]"                     -y -p '(a|b)' -o "$o" "$r"
 case_ "bad exclusion"          2 "twinex: --exclude [a: PATTERN ERROR"              -y -x '[a' -o "$o" "$r"

@@ -16,7 +16,7 @@ touch -d '2005-06-14 14:05:09 UTC' "$work"/a/*
 "$1" -q -y -o "$work/out" --json "$work/out/list.json" "$work/a" "$work/b" >/dev/null || fail "listing run"
 "$1" -q -y -o "$work/out" --json "$work/out/list.json" "$work/a" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "an existing JSON file was not refused"
-"$1" -q -y -o "$work/out" --delete --same-content --json "$work/out/delete.json" "$work/a" "$work/b" >/dev/null 2>&1 || fail "delete run"
+"$1" -q -y -o "$work/out" --delete --same-content --unicode --copies --json "$work/out/delete.json" "$work/a" "$work/b" >/dev/null 2>&1 || fail "delete run"
 WORK="$work" python3 - <<'PY' || fail "the JSON read back"
 import json, os, re, sys
 work = os.environ["WORK"].encode()
@@ -33,6 +33,8 @@ for run in ("list", "delete"):
     doc = json.loads(open(os.path.join(work, b"out", run.encode() + b".json"), "rb").read().decode("utf-8"))
     facts = (doc["complete"], doc["groups_found"], doc["total_checked"], doc["action"], doc["case_insensitive"])
     check(run, facts == (True, 4, 8, run, True), "header " + repr(facts))
+    names_rules = (doc.get("unicode"), doc.get("copies"))
+    check(run, names_rules == ((None, None) if run == "list" else (True, True)), "unicode, copies " + repr(names_rules))
     check(run, [raw(r, "path") for r in doc["roots"]] == roots, "roots")
     check(run, {raw(g, "name") for g in doc["groups"]} == names, "names")
     for g in doc["groups"]:

@@ -4,7 +4,8 @@ set -u
 fails=0
 fail() { echo "FAIL: $*"; fails=$((fails + 1)); }
 work=$(mktemp -d "${TMPDIR:-/tmp}/twinex-test.XXXXXX")
-trap 'chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
+undo=:   # what a script must undo before $work goes (unmounting, say)
+trap 'eval "$undo"; chmod -R u+rwx "$work"; rm -rf "$work"' EXIT
 
 # files DIR...: DIR/x.txt holding its directory's name for each DIR under
 # $work/root, the first dated 2019, the second 2020, the others now.

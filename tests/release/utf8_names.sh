@@ -12,4 +12,9 @@ tr '\\' / <"$work/out/twinfiles000.txt" >"$work/report"
 for line in 'NUMBER FOUND:   2' 日本.txt 中国.txt; do grep -qxF "$line" "$work/report" || fail "no line \"$line\""; done
 for f in a/日本.txt b/日本.txt a/中国.txt c/中国.txt; do grep -qF "tree/$f" "$work/report" || fail "no tree/$f"; done
 [ $fails -eq 0 ] || cat "$work/report"
+# --unicode: the spellings of one name are one group, composed or decomposed, in either case.
+mkdir -p "$work/uni/a" "$work/uni/b"
+for f in a/Übersicht.docx b/übersicht.docx "a/$(printf 'cafe\314\201.txt')" b/CAFÉ.txt; do echo x >"$work/uni/$f"; done
+(cd "$work" && "$@" -y -q --no-datestamps --unicode -o out uni >/dev/null 2>"$work/e") || { fail "--unicode, status $?:"; cat "$work/e"; }
+grep -qxF 'NUMBER FOUND:   2' "$work/out/twinfiles001.txt" || { fail "--unicode: not two groups"; cat "$work/out/twinfiles001.txt"; }
 verdict "names in UTF-8"

@@ -33,7 +33,7 @@ enum class FaultOp {
     // acting through a directory held open; a call's path is the full path
     // of the directory or of the file named in it
     OpenDirPath, OpenDirAt, MakeDirAt, FlushDir, OpenFileAt, HandleStatus, RemoveFileAt, RenameAt, CopyToNew,
-    FlushHandle, SyncStream, Count
+    FlushHandle, FlushVolume, SyncStream, Count
 };
 
 class FaultPlatform : public Platform {
@@ -53,6 +53,13 @@ public:
     // Fails calls nth .. nth+times-1 of `op` with `err` (times < 0: every
     // call from nth on).
     void fail(Op op, int nth, int err, int times = 1) { add(Rule{op, nth, times, err}); }
+    // Fails every call of `op` given exactly `path`.
+    void fail_path(Op op, const std::string& path, int err)
+    {
+        Rule r{op, 1, -1, err};
+        r.path = path;
+        add(r);
+    }
     // Runs `fn` just before the nth call of `op` reaches the platform (and
     // the calls after it, as for fail), or just after it returned.
     void before(Op op, int nth, std::function<void()> fn, int times = 1) { add(Rule{op, nth, times, 0, fn}); }
@@ -65,6 +72,8 @@ public:
     // Identities read through open files are unknown, as where the system
     // cannot tell them.
     bool hide_ids = false;
+    // Files tell no creation time of their own, as on file systems that keep none.
+    bool no_birth_times = false;
 
     int calls(Op op) { return last(op).n; }
     Call last(Op op)
@@ -174,6 +183,7 @@ public:
         remember(h, p);
         place_id(p, &st->id);
         st->id.known = st->id.known && !hide_ids;
+        st->times.creation_known = st->times.creation_known && !no_birth_times;
         return h;
     }
     bool handle_status(FileHandle h, FileStatus* st) override
@@ -183,6 +193,7 @@ public:
         bool ok = call(Op::HandleStatus, p.c_str(), [&] { return inner_.handle_status(h, st); });
         place_id(p, &st->id);
         st->id.known = st->id.known && !hide_ids;
+        st->times.creation_known = st->times.creation_known && !no_birth_times;
         return ok;
     }
     int remove_file_at(DirHandle dir, const char* name, FileHandle h) override
@@ -215,6 +226,10 @@ public:
         inner_.close_handle(h);
     }
     int flush_handle(FileHandle h) override { return call(Op::FlushHandle, "", [&] { return inner_.flush_handle(h); }); }
+    int flush_volume(DirHandle d) override
+    {
+        return call(Op::FlushVolume, below(d, "").c_str(), [&] { return inner_.flush_volume(d); });
+    }
     int sync_stream(FILE* f) override { return call(Op::SyncStream, "", [&] { return inner_.sync_stream(f); }); }
 
     // --- everything else passes straight through -------------------------
@@ -246,8 +261,12 @@ private:
         int err;     // 0: a callback rule
         std::function<void()> fn = nullptr;
         bool after = false;
+        std::string path = std::string();   // when set, only calls given this path
 
-        bool covers(Op o, int n) const { return o == op && n >= nth && (times < 0 || n < nth + times); }
+        bool covers(Op o, int n, const std::string& p) const
+        {
+            return o == op && n >= nth && (times < 0 || n < nth + times) && (path.empty() || path == p);
+        }
     };
 
     class Listing : public DirListing {
@@ -322,7 +341,7 @@ private:
     auto call(Op op, const char* path, Fn fn, int* err_out = nullptr, const char* to = "") -> decltype(fn())
     {
         int err = 0, n = count(op, path, to);
-        for (auto& hook : hooks(op, n, false, &err))
+        for (auto& hook : hooks(op, n, path, false, &err))
             hook();
         decltype(fn()) result{};
         if (!err)
@@ -332,7 +351,7 @@ private:
         if (err && err_out)
             *err_out = err;
         errno = err ? err : errno;
-        for (auto& hook : hooks(op, n, true, &err))
+        for (auto& hook : hooks(op, n, path, true, &err))
             hook();
         return result;
     }
@@ -347,12 +366,12 @@ private:
 
     // The callbacks to run before (or after) call n of `op`; the error
     // number of the first rule that makes it fail goes to *err.
-    std::vector<std::function<void()>> hooks(Op op, int n, bool after, int* err)
+    std::vector<std::function<void()>> hooks(Op op, int n, const char* path, bool after, int* err)
     {
         std::vector<std::function<void()>> out;
         MutexLock hold(lock_);
         for (const Rule& r : rules_) {
-            if (r.after != after || !r.covers(op, n))
+            if (r.after != after || !r.covers(op, n, path))
                 continue;
             if (r.fn)
                 out.push_back(r.fn);

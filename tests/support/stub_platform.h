@@ -82,6 +82,7 @@ public:
     int rename_at(DirHandle, const char*, FileHandle, DirHandle, const char*) override { return EACCES; }
     int copy_to_new(DirHandle, const char*, FileHandle, DirHandle, const char*, FileHandle*) override { return EACCES; }
     int flush_handle(FileHandle) override { return EIO; }
+    int flush_volume(DirHandle) override { return EIO; }
     int sync_stream(FILE*) override { return EIO; }
     uint32_t user_id() override { return 0; }
 

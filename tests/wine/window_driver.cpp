@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +65,12 @@ void make_file(const std::string& path, const std::string& content)
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     if (!(std::ofstream(path, std::ios::binary) << content))
         fail("cannot write " + path);
+}
+
+void make_old_file(const std::string& path, const std::string& content)
+{
+    make_file(path, content);
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - std::chrono::hours(24));
 }
 
 std::string read_file(const std::string& path)
@@ -241,9 +248,18 @@ void set_tick(Twinex& t, const std::string& caption, bool on)
         fail("a click does not " + std::string(on ? "tick " : "untick ") + caption);
 }
 
+void check_delete_options(Twinex& t)
+{
+    bool del = t.checked(DELETE_BOX);
+    for (const char* sub : DELETE_OPTIONS)
+        if ((IsWindowEnabled(t.button(sub)) != FALSE) != del)
+            fail(std::string(sub) + (del ? " is greyed with DELETE ticked" : " is live without DELETE"));
+}
+
 void confirm_scan(Twinex& t, const std::string& summary)
 {
-    t.expect_box(summary + "\nARE YOU SURE?\n", IDOK);
+    // (the question is the last of three lines, or the second one followed by a line end)
+    t.expect_box(summary + "\nARE YOU SURE?" + (summary.find('\n') == std::string::npos ? "\n" : ""), IDOK);
     // The panel's fields are made one after the other, << FINISHED >>'s last.
     if (!wait_for(WAIT_MS, [&] { return t.control(FINISHED) != nullptr; }))
         fail("no progress panel after the confirmation");

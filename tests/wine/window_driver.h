@@ -13,11 +13,16 @@
 // Buttons and check boxes are found by their captions, as a user finds them;
 // the other controls by id (the main controls 100..126, the panel 200..216).
 enum {
-    CHOOSE = 118, CHOSEN = 119, OUTPUT = 120, PATTERNS = 121, PATH = 122, LAST_MAIN = 126, ABORT = 200,
-    COLLECT_COUNT = 204, PROCESS_COUNT = 206, WRITE_FILE = 208, WRITTEN_COUNT = 211, FINISHED = 216,
+    FIRST_MAIN = 100, CHOOSE = 118, CHOSEN = 119, OUTPUT = 120, PATTERNS = 121, PATH = 122, EXCLUDE = 130,
+    LAST_MAIN = 131, ABORT = 200, COLLECT_COUNT = 204, PROCESS_COUNT = 206, WRITE_FILE = 208, WRITTEN_COUNT = 211,
+    FINISHED = 216,
 };
-constexpr const char *CRLF_BOX = "[RETURN] + NLs", *DATES_BOX = "Datestamps",
-                     *DELETE_BOX = "DELETE Old Modified Files", *SAVE_BOX = "SAVE DELETED FILES";
+constexpr const char *CRLF_BOX = "[RETURN] + NLs", *DATES_BOX = "Datestamps", *MOVE_BOX = "MOVE TWINEX to SINKHOLE",
+                     *DELETE_BOX = "DELETE Old Modified Files", *REQUEST_BOX = "REQUEST EACH DELETION",
+                     *SAVE_BOX = "SAVE DELETED FILES", *BIN_BOX = "to RECYCLE BIN",
+                     *IDENTICAL_BOX = "only IDENTICAL content";
+// The sub-options of DELETE, live only while it is ticked.
+constexpr const char* DELETE_OPTIONS[] = {REQUEST_BOX, SAVE_BOX, BIN_BOX, IDENTICAL_BOX};
 
 // How long a control, a box or a text may take to show; a scan to finish or
 // the program to end.
@@ -41,6 +46,7 @@ bool wait_for(unsigned ms, Done done)
 // A Unix path as Wine shows it ("/w/x" is "Z:\w\x").
 std::string windows_path(const std::string& unix_path);
 void make_file(const std::string& path, const std::string& content);   // and its directories
+void make_old_file(const std::string& path, const std::string& content);   // a day older
 std::string read_file(const std::string& path);                        // empty when unreadable
 
 // One started twinex.exe and its main window.
@@ -83,8 +89,10 @@ private:
 // empty) for OUTPUT.
 void choose(Twinex& t, const std::string& dir, const std::vector<std::string>& roots, const std::string& output);
 void set_tick(Twinex& t, const std::string& caption, bool on);
-// Answers SCAN's confirmation, which begins with `summary`, with OK and waits
-// for the progress panel.
+// The delete run's sub-options are live exactly while DELETE is ticked.
+void check_delete_options(Twinex& t);
+// Answers SCAN's confirmation, which begins with `summary` (and the line
+// after it, if any), with OK and waits for the progress panel.
 void confirm_scan(Twinex& t, const std::string& summary);
 void finish_scan(Twinex& t);   // waits for << FINISHED >> and AGAIN
 // ABORT or AGAIN: back to the main controls, no roots and no output chosen.

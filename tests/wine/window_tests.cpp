@@ -5,7 +5,7 @@
 // answered, the scan thread's boxes and fields reach the screen, a run ends
 // with the right files, and one process lives through many scans.
 // Usage:
-//   twinex_window_driver <twinex.exe> <work directory> scan|delete
+//   twinex_window_driver <twinex.exe> <work directory> scan|delete|options
 //   twinex_window_driver <twinex.exe> <work directory> soak [--rounds N] [--seed S]
 // Exit code 0: passed; 1: failed; 77: no display to run on.
 #include <algorithm>
@@ -144,6 +144,148 @@ void delete_run()
           "the report was closed as far as it got");
 }
 
+// The Recycle Bin must leave in place a file it cannot keep: under Wine, a
+// file of another file system than the trash's. Wine's own bin takes such a
+// file by a copy and twinex lets it, so only the weaker check (the file is
+// in its place or in the trash) holds until twinex refuses it. Then set this
+// to true.
+constexpr bool BIN_LEAVES_OTHER_FILE_SYSTEMS = false;
+
+constexpr int CLIENT_EDGE = 8;   // the controls keep this margin inside the client area
+
+// Every main control lies whole in the client area at the start size, clear
+// of the others but for the frames around them, wide enough for its caption
+// in the system font, and shown: the screen's pixels over it are not all
+// the bare background.
+void check_whole(const Twinex& t)
+{
+    RECT client;
+    GetClientRect(t.main(), &client);
+    HDC dc = GetDC(t.main());
+    HGDIOBJ was = SelectObject(dc, GetStockObject(SYSTEM_FONT));
+    std::vector<std::pair<RECT, bool>> seen;   // each control's place, and whether it is a frame
+    for (int id = FIRST_MAIN; id <= LAST_MAIN; id++) {
+        HWND c = t.control(id);
+        RECT r, both;
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, t.main(), reinterpret_cast<POINT*>(&r), 2);
+        char cls[32] = "", caption[256] = "";
+        GetClassNameA(c, cls, sizeof cls);
+        SIZE text = {0, 0};
+        GetTextExtentPoint32A(dc, caption, GetWindowTextA(c, caption, sizeof caption), &text);
+        LONG kind = lstrcmpiA(cls, "Button") ? -1 : GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK;
+        bool frame = kind == BS_GROUPBOX, shown = false;
+        std::string what = "control " + std::to_string(id) + " \"" + caption + "\"";
+        if (r.left < CLIENT_EDGE || r.top < CLIENT_EDGE || r.right > client.right - CLIENT_EDGE ||
+            r.bottom > client.bottom - CLIENT_EDGE)
+            fail(what + " reaches beyond the client area");
+        for (LONG y = r.top; y < r.bottom && !shown; y++)
+            for (LONG x = r.left; x < r.right && !shown; x++)
+                shown = GetPixel(dc, x, y) != GetSysColor(COLOR_BTNFACE);
+        if (text.cx > r.right - r.left - (kind == BS_AUTOCHECKBOX || frame ? 20 : kind >= 0 ? 4 : 0) || !shown)
+            fail(what + (shown ? " is too narrow for its caption" : " is not on the screen"));
+        for (const auto& [o, o_frame] : seen)
+            if (IntersectRect(&both, &r, &o) && (frame || !o_frame || !EqualRect(&both, &r)))
+                fail(what + " overlaps another control");
+        seen.push_back({r, frame});
+    }
+    SelectObject(dc, was);
+    ReleaseDC(t.main(), dc);
+    check(true, "every control is whole and on the screen at the start size");
+}
+
+// One delete run to the Recycle Bin of identical copies only, with EXCLUDE
+// keeping .git and a name with a semicolon out, over two roots in the work
+// directory and two on another file system (other_fs, a link that the
+// test's set-up makes; Wine lists no /dev). Wine's bin is the desktop trash
+// of the Unix side, here the work directory's (main() points it there).
+void delete_options_run(Twinex& t)
+{
+    std::string base = work + "\\options", other = work + "\\other_fs", trash = work + "\\data\\Trash\\";
+    if (!fs::exists(other))
+        fail(other + " is missing: the test's set-up (window_other_fs) makes it");
+    fs::remove_all(base), fs::remove_all(trash);
+    fs::create_directories(trash + "files"), fs::create_directories(trash + "info");   // else Wine has no bin
+    for (const char* f : {"x.txt", ".git\\x.txt", "a;b.txt"})
+        make_old_file(base + "\\t1\\" + f, "same"), make_file(base + "\\t2\\" + f, "same");
+    make_old_file(base + "\\t1\\y.txt", "one"), make_file(base + "\\t2\\y.txt", "two");
+    for (const auto& e : fs::directory_iterator(other))   // the link stays
+        fs::remove_all(e.path());
+    make_old_file(other + "\\s1\\z.txt", "same"), make_file(other + "\\s2\\z.txt", "same");
+    choose(t, base, {"t1", "t2"}, "t2");
+    choose(t, other, {"s1", "s2"}, "");
+    set_tick(t, DELETE_BOX, true);
+    for (const char* box : DELETE_OPTIONS)
+        set_tick(t, box, box == BIN_BOX || box == IDENTICAL_BOX);
+    t.set_text(EXCLUDE, ".git;a\\;b.txt");
+    t.click("SCAN");
+    confirm_scan(t, "DELETING OLD MODIFIED without Saving\nto RECYCLE BIN, only IDENTICAL content");
+    finish_scan(t);
+    std::string report = read_file(t.text(WRITE_FILE)), kept = other + "\\s1\\z.txt";
+    auto line = [&](const std::string& text) { return report.find(text + "\n") != std::string::npos; };
+    check(!fs::exists(base + "\\t1\\x.txt") && read_file(trash + "files\\x.txt") == "same" &&
+              line("<< FILE MOVED TO TRASH >>" + base + "\\t1\\x.txt"),
+          "the older identical copy is in the trash and gone from its place");
+    check(read_file(base + "\\t1\\y.txt") == "one" && line("<< NOT DELETED - CONTENT DIFFERS >>" + base + "\\t1\\y.txt"),
+          "the older copy with other bytes stays, marked");
+    check(fs::exists(base + "\\t1\\.git\\x.txt") && fs::exists(base + "\\t1\\a;b.txt") &&
+              report.find("\\.git\\") == std::string::npos && !line("a;b.txt") &&
+              line("EXCLUDED:       .git\n                a\\;b.txt"),
+          "EXCLUDE keeps .git and a;b.txt out of the run and the report");
+    size_t end = report.find(kept + "\n"), start = report.rfind('\n', end) + 1;
+    if (!BIN_LEAVES_OTHER_FILE_SYSTEMS)
+        check(read_file(kept) + read_file(trash + "files\\z.txt") == "same",
+              "the older copy from another file system is in its place or in the trash");
+    else
+        check(read_file(kept) == "same" && !fs::exists(trash + "files\\z.txt") && end != std::string::npos &&
+                  report.compare(start, 17, "<< NOT DELETED - ") == 0,
+              "the older copy from another file system stays in its place, the reason in the report");
+    leave_scan(t);
+}
+
+// A move run, then RESTORE of its sinkhole, chosen in CHOOSE, with one place
+// taken meanwhile: the other copy goes back, the taken place keeps its file
+// and is named in the outcome.
+void restore_run(Twinex& t)
+{
+    std::string base = work + "\\restore", sinkhole = base + "\\out\\twinfiles000.sinkhole";
+    fs::remove_all(base), fs::create_directories(base + "\\out");
+    make_old_file(base + "\\t1\\x.txt", "x1"), make_file(base + "\\t2\\x.txt", "x2");
+    choose(t, base, {"t1", "t2"}, "out");
+    set_tick(t, MOVE_BOX, true);
+    t.click("SCAN");
+    confirm_scan(t, "MOVING TWINEX to SINKHOLE");
+    finish_scan(t);
+    leave_scan(t);
+    make_file(base + "\\t1\\x.txt", "taken");
+    choose(t, base + "\\out", {}, "");
+    t.select(CHOOSE, "twinfiles000.sinkhole");
+    t.click("RESTORE");
+    t.expect_box("RESTORE\n" + sinkhole + "\nARE YOU SURE?", IDOK);
+    t.expect_box("1 FILES RESTORED, 1 LEFT IN THE SINKHOLE\nPLACE TAKEN, NOT RESTORED: " + base + "\\t1\\x.txt\n", IDOK);
+    check(read_file(base + "\\t1\\x.txt") + read_file(base + "\\t2\\x.txt") == "takenx2",
+          "RESTORE puts the copy back and leaves the taken place as it was");
+}
+
+// The window's further controls as a user meets them, in one process. Last
+// a badly formed exclusion, told as a badly formed pattern is: the same
+// numbered message during collection, after which only QUIT leads on.
+void options()
+{
+    Twinex t(exe);
+    check_whole(t);
+    check_delete_options(t);
+    delete_options_run(t);
+    restore_run(t);
+    choose(t, work + "\\restore", {"t1"}, "t1");
+    t.set_text(EXCLUDE, "x;[a");
+    t.click("SCAN");
+    confirm_scan(t, "LISTING TWINEX ONLY");
+    t.expect_box("PATTERN ERROR: \"[\" without a later matching \"]\"\naborting...\n", IDOK, SCAN_MS);
+    t.click("QUIT");
+    check(t.wait_exit(SCAN_MS) == 0, "a bad exclusion gives the pattern's numbered message; QUIT ends");
+}
+
 // 3000 files in 60 directories; file i is named 7 i mod 1700, so 1300 names
 // occur twice (in directories far apart) and 400 once.
 constexpr int FILES = 3000, NAMES_TWICE = 1300;
@@ -178,10 +320,25 @@ void clear_reports(const std::string& out)
             fail(e.path().string() + " cannot be removed: twinex still holds it open");
 }
 
+// Clicks at random on the actions and DELETE's sub-options, the greying
+// checked after each; then the run is made a listing again, sometimes with
+// exclusions that leave every file in.
+void random_clicks(Twinex& t, std::mt19937& rng)
+{
+    const char* boxes[] = {MOVE_BOX, DELETE_BOX, REQUEST_BOX, SAVE_BOX, BIN_BOX, IDENTICAL_BOX};
+    for (int i = 0; i < 8; i++) {
+        t.press(boxes[rng() % 6]);
+        check_delete_options(t);
+    }
+    set_tick(t, MOVE_BOX, false);
+    set_tick(t, DELETE_BOX, false);
+    t.set_text(EXCLUDE, rng() % 2 ? "*.none;f\\;1.txt" : "");
+}
+
 unsigned ms_since(ULONGLONG start) { return static_cast<unsigned>(GetTickCount64() - start); }
 
 // The soak: one twinex.exe through round after round of the steps above:
-// choose the tree, SCAN, then ABORT at a random moment (at once or during
+// choose the tree, click the action boxes, SCAN, then ABORT at a random moment (at once or during
 // the scan) or AGAIN once it has finished; at the end QUIT during one more
 // scan. The process must live through them all and hold no more handles
 // after the last round than after the first.
@@ -211,6 +368,7 @@ void soak(const std::vector<std::string>& args)
         ULONGLONG start = GetTickCount64();
         choose(t, base, {"tree"}, "out");
         set_tick(t, DATES_BOX, round == 1 || rng() % 2 == 0);
+        random_clicks(t, rng);
         t.click("SCAN");
         confirm_scan(t, "LISTING TWINEX ONLY");
         ULONGLONG scanning = GetTickCount64();
@@ -255,7 +413,7 @@ void soak(const std::vector<std::string>& args)
 int main(int argc, char** argv)
 {
     if (argc < 4)
-        fail("usage: twinex_window_driver twinex.exe work-directory scan|delete|soak [--rounds N] [--seed S]");
+        fail("usage: twinex_window_driver twinex.exe work-directory scan|delete|options|soak [--rounds N] [--seed S]");
     std::string s = argv[3];
     if (!GetEnvironmentVariableA("DISPLAY", nullptr, 0) && GetSystemMetrics(SM_CXSCREEN) == 0) {
         printf("no display: skipped\n");
@@ -263,10 +421,14 @@ int main(int argc, char** argv)
     }
     exe = windows_path(argv[1]);
     work = windows_path(argv[2]);
-    s == "scan"     ? scan_then_fatal()
-    : s == "delete" ? delete_run()
-    : s == "soak"   ? soak(std::vector<std::string>(argv + 4, argv + argc))
-                    : fail("unknown scenario " + s);
+    // The Recycle Bin of the window under test: the desktop trash of the work
+    // directory (Wine takes the Unix side's variable from its Windows one).
+    SetEnvironmentVariableA("XDG_DATA_HOME", (std::string(argv[2]) + "/data").c_str());
+    s == "scan"      ? scan_then_fatal()
+    : s == "delete"  ? delete_run()
+    : s == "options" ? options()
+    : s == "soak"    ? soak(std::vector<std::string>(argv + 4, argv + argc))
+                     : fail("unknown scenario " + s);
     printf("passed: %s\n", s.c_str());
     return 0;
 }

@@ -116,9 +116,8 @@ int fill_directory(Chooser& c)
     return 1;
 }
 
-// The path of the row selected in CHOOSE_W: a drive as "C:", a listed
-// directory as the PATH box, a separator and its name. False (nothing to
-// do) without a selection, for an unavailable drive or a path too long.
+}  // namespace
+
 bool selected_path(Chooser& c, std::string* out, const char* refusal)
 {
     std::string path;
@@ -143,8 +142,6 @@ bool selected_path(Chooser& c, std::string* out, const char* refusal)
     *out = path;
     return true;
 }
-
-}  // namespace
 
 const char* drive_kind_text(int kind)
 {

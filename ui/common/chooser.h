@@ -39,6 +39,11 @@ int SetChooseData(Chooser& c);
 // The selected row of list view `w_num` (MC_CHOOSE or MC_CHOSEN) into
 // `item`: nonzero on success, 0 when no row is selected.
 int GetSelectedItem(Chooser& c, int w_num, std::string* item);
+// The path of the row selected in CHOOSE_W: a drive as "C:", a listed
+// directory as the PATH box, a separator and its name. False (nothing to
+// do) without a selection and for an unavailable drive; for a path too long
+// also, after a box that ends with the line `refusal`.
+bool selected_path(Chooser& c, std::string* out, const char* refusal);
 // Opens the drive or directory selected in CHOOSE_W (its double click).
 void HandleMouseClick(Chooser& c);
 // Goes up one level (PARENT); from a drive's root back to the drives.

@@ -1,13 +1,54 @@
 #include "ui/common/commands.h"
 
+#include <cstdio>
+#include <vector>
+
+#include "report/restore.h"
+#include "report/visible.h"
 #include "ui/common/scan_job.h"
 #include "ui/common/scan_setup.h"
 
-const char* const about_contact = "Finds files of the same name. Questions and faults: twinex maintainers.";
+// The contact line, then one paragraph for each control whose caption alone
+// does not tell its use, in the order they stand in the window.
+const char* const help_text =
+    "Finds files of the same name. Questions and faults: twinex maintainers.\n\n"
+    "to RECYCLE BIN (with DELETE): the old copies go to the Recycle Bin instead of being deleted. "
+    "A file the bin cannot keep stays in its place, marked NOT DELETED with the reason.\n\n"
+    "only IDENTICAL content (with DELETE): an old copy is deleted only when its bytes are those of the newest "
+    "file; any other stays, marked NOT DELETED - CONTENT DIFFERS.\n\n"
+    "EXCLUDE: patterns of names left out of the scan, written as in PATTERNS and separated by ; "
+    "(write \\; for a ; inside a name; a blank belongs to the pattern). A directory that fits one is not "
+    "entered, a file that fits one is not checked.\n\n"
+    "RESTORE: select a twinfilesNNN.sinkhole in CHOOSE and press RESTORE to put every copy back in its place. "
+    "A place that is taken keeps its file, and the copy stays in the sinkhole.";
 
 namespace {
 
 const char* const caption = "twinex";
+
+// The sub-options that only a delete run takes: live while DELETE is ticked.
+const int delete_options[] = {MC_REQUEST, MC_SAVE, MC_BIN, MC_IDENTICAL};
+
+// The most places a restore's outcome names; more are counted.
+constexpr size_t SHOWN_NOTES = 10;
+
+void tell_restored(Feedback& ui, const std::string& sinkhole, const RestoreResult& r,
+                   const std::vector<std::string>& notes)
+{
+    if (r.no_manifest) {
+        ui.Complain(COMPLAIN_NOTICE, caption, "NOTHING TO RESTORE", sinkhole.c_str(), "has no manifest beside it.");
+        return;
+    }
+    char head[96];
+    snprintf(head, sizeof head, "%ld FILES RESTORED, %ld LEFT IN THE SINKHOLE", r.restored, r.problems);
+    std::string places, more;
+    for (size_t i = 0; i < notes.size() && i < SHOWN_NOTES; ++i)
+        places += (i ? "\n" : "") + notes[i];
+    if (notes.size() > SHOWN_NOTES)
+        more = "... and " + std::to_string(notes.size() - SHOWN_NOTES) + " more";
+    ui.Complain(COMPLAIN_NOTICE, caption, head, places.empty() ? nullptr : places.c_str(),
+                more.empty() ? nullptr : more.c_str());
+}
 
 enum CommandId {
     ID_SCAN = MAIN_ID_BASE + MC_SCAN,
@@ -21,6 +62,7 @@ enum CommandId {
     ID_FOR_SCAN = MAIN_ID_BASE + MC_FOR_SCAN,
     ID_FOR_OUTPUT = MAIN_ID_BASE + MC_FOR_OUTPUT,
     ID_CLEAR_OUTPUT = MAIN_ID_BASE + MC_CLEAR_OUTPUT,
+    ID_RESTORE = MAIN_ID_BASE + MC_RESTORE,
     ID_ABORT = PANEL_ID_BASE + PF_ABORT,
     ID_QUIT = PANEL_ID_BASE + PF_QUIT,
 };
@@ -41,8 +83,9 @@ int Commands::CreateMainControls()
     w_.set_checked(MC_DATES, st_.t_flag != 0);
     w_.set_checked(MC_DELETE, false);
     w_.set_checked(MC_SAVE, st_.save_flag != 0);
-    w_.enable(MC_REQUEST, false);
-    w_.enable(MC_SAVE, false);
+    w_.set_checked(MC_BIN, bin_);
+    w_.set_checked(MC_IDENTICAL, identical_);
+    enable_delete_options(false);
     chooser_.type = CHOOSE_DRIVES;
     return SetChooseData(chooser_);
 }
@@ -63,12 +106,13 @@ void Commands::TX_OnCommand(int id)
     if (main_id == panel_)
         return;   // a late click on a control set that is gone
     // A second SCAN while the first one asks would start a second scan
-    // thread once both were confirmed.
-    if (id == ID_SCAN && asking_)
+    // thread once both were confirmed; a restore asked for meanwhile would
+    // work on the files that scan is about to act on.
+    if ((id == ID_SCAN || id == ID_RESTORE) && asking_)
         return;
     switch (id) {
     case ID_SCAN: scan(); break;
-    case ID_HELP: st_.ui->Complain(COMPLAIN_ERROR, caption, "", banner_text(), about_contact); break;
+    case ID_HELP: st_.ui->Complain(COMPLAIN_ERROR, caption, "", banner_text(), help_text); break;
     case ID_MOVE: rule_move(); break;
     case ID_DELETE: rule_delete(); break;
     case ID_PARENT: GetParentDirectory(chooser_); break;
@@ -77,6 +121,7 @@ void Commands::TX_OnCommand(int id)
     case ID_FOR_SCAN: SelectForScan(chooser_); break;
     case ID_FOR_OUTPUT: SelectForOutput(chooser_, MC_OUTPUT); break;
     case ID_CLEAR_OUTPUT: w_.set_text(MC_OUTPUT, ""); break;
+    case ID_RESTORE: restore(); break;
     case ID_ABORT: abort_or_again(); break;
     default: break;   // group boxes, list options, boxes, labels: nothing
     }
@@ -159,20 +204,36 @@ void Commands::stop_scan_thread()
         cleanup(st_);
 }
 
+void Commands::enable_delete_options(bool on)
+{
+    for (int box : delete_options)
+        w_.enable(box, on);
+}
+
 void Commands::rule_move()
 {
     w_.set_checked(MC_DELETE, false);
-    w_.enable(MC_REQUEST, false);
-    w_.enable(MC_SAVE, false);
+    enable_delete_options(false);
 }
 
 void Commands::rule_delete()
 {
     bool on = w_.checked(MC_DELETE);
-    w_.enable(MC_REQUEST, on);
-    w_.enable(MC_SAVE, on);
+    enable_delete_options(on);
     if (on)
         w_.set_checked(MC_MOVE, false);
+}
+
+// The Recycle Bin and the content check belong to a delete run alone, so a
+// move or a listing never takes them, whatever their greyed ticks show.
+void Commands::take_extras(const ScanChoices& c)
+{
+    bin_ = w_.checked(MC_BIN);
+    identical_ = w_.checked(MC_IDENTICAL);
+    bool del = c.del && !c.move;
+    st_.extra.trash = del && bin_;
+    st_.extra.same_content = del && identical_;
+    st_.extra.excludes = split_exclusions(w_.text(MC_EXCLUDE, EXCLUDE_CHARS));
 }
 
 void Commands::scan()
@@ -187,6 +248,7 @@ void Commands::scan()
     c.del = w_.checked(MC_DELETE);
     c.request = w_.checked(MC_REQUEST);
     c.save = w_.checked(MC_SAVE);
+    take_extras(c);
     asking_ = true;
     w_.enable(MC_SCAN, false);
     PrepareResult r = ask_scan(c);
@@ -210,7 +272,37 @@ PrepareResult Commands::ask_scan(ScanChoices& c)
         return r;
     if (c.output != before)
         w_.set_text(MC_OUTPUT, c.output.c_str());
-    return scan_confirm(st_, c, *st_.ui);
+    // The confirmation names the delete run's further options.
+    std::string detail;
+    if (st_.extra.trash)
+        detail = "to RECYCLE BIN";
+    if (st_.extra.same_content)
+        detail += std::string(detail.empty() ? "" : ", ") + "only IDENTICAL content";
+    return scan_confirm(st_, c, *st_.ui, detail.empty() ? nullptr : detail.c_str());
+}
+
+// RESTORE: the sinkhole selected in CHOOSE_W goes back where its manifest
+// says, once the user agrees; the outcome is told in a box. SCAN waits
+// meanwhile, as during SCAN's own questions.
+void Commands::restore()
+{
+    std::string sinkhole;
+    if (!selected_path(chooser_, &sinkhole, "Not restored."))
+        return;
+    asking_ = true;
+    w_.enable(MC_SCAN, false);
+    bool go = st_.ui->Complain(COMPLAIN_OKCANCEL, caption, "RESTORE", sinkhole.c_str(), "ARE YOU SURE?");
+    asking_ = false;
+    if (closed_)
+        return;
+    w_.enable(MC_SCAN, true);
+    if (!go)
+        return;
+    std::vector<std::string> notes;
+    RestoreResult r = restore_sinkhole(*st_.sys, sinkhole, [&](const std::string& what, const std::string& path) {
+        notes.push_back(what + ": " + visible_text(path));
+    });
+    tell_restored(*st_.ui, sinkhole, r, notes);
 }
 
 void Commands::start_scan()

@@ -1,7 +1,7 @@
 // What the main window's commands do, told against WindowControls so that
 // any toolkit (or a test) can stand in: SCAN and its start of the scan
 // thread, the rules between the action check boxes, the chooser's buttons,
-// ABORT/AGAIN, QUIT, CANCEL and Help, and the window's end.
+// RESTORE, ABORT/AGAIN, QUIT, CANCEL and Help, and the window's end.
 //
 // States: Idle (main controls), Scanning (panel, thread running), Finished
 // (panel, button "AGAIN"), Stalled (panel, the thread stopped itself during
@@ -10,10 +10,10 @@
 // Message boxes have no owner, so the window stays live while one is open:
 // every command is carried out when it is clicked, the command that opened
 // the box included (a box is the last thing a command does, except SCAN's
-// questions). A second SCAN is refused while SCAN's own questions are open,
-// and nothing but QUIT and the close box acts while a scan thread is waited
-// for. QUIT, CANCEL and the close box end the program at once, closing any
-// open box without acting on it.
+// questions and RESTORE's). SCAN and RESTORE are refused while either one's
+// questions are open, and nothing but QUIT and the close box acts while a
+// scan thread is waited for. QUIT, CANCEL and the close box end the program
+// at once, closing any open box without acting on it.
 #pragma once
 
 #include "engine/state.h"
@@ -21,8 +21,8 @@
 #include "ui/common/controls.h"
 #include "ui/common/scan_setup.h"
 
-// The texts of the About box (the Help command).
-extern const char* const about_contact;
+// The Help box's text under the banner.
+extern const char* const help_text;
 
 class Commands {
 public:
@@ -54,6 +54,9 @@ private:
     void abort_or_again();
     void rule_move();
     void rule_delete();
+    void enable_delete_options(bool on);
+    void take_extras(const ScanChoices& c);
+    void restore();
     void stop_scan_thread();
     void finish_command();
     void close_once();
@@ -63,7 +66,10 @@ private:
     Chooser chooser_;
     ThreadHandle thread_ = nullptr;  // the scan thread until it has been waited for
     bool panel_ = false;
-    bool asking_ = false;       // SCAN is asking its questions
+    bool asking_ = false;       // SCAN or RESTORE is asking its questions
+    // The ticks of "to RECYCLE BIN" and "only IDENTICAL content" at the last
+    // SCAN, shown again when the main controls are built anew.
+    bool bin_ = false, identical_ = false;
     bool waiting_ = false;      // waiting for the scan thread to end
     bool end_pending_ = false;  // the window is to close when the running command ends
     bool closed_ = false;       // close_window has been asked for

@@ -19,13 +19,17 @@ enum MainControl {
     MC_CHOOSE, MC_CHOSEN,
     MC_OUTPUT, MC_PATTERNS, MC_PATH,
     MC_PATH_LABEL, MC_OUTPUT_LABEL, MC_CLEAR_OUTPUT, MC_PATTERNS_LABEL,
+    MC_BIN, MC_IDENTICAL, MC_EXCLUDE_LABEL, MC_EXCLUDE, MC_RESTORE,
     MC_COUNT
 };
 
-constexpr int MAIN_ID_BASE = 100;    // ids 100..126
+constexpr int MAIN_ID_BASE = 100;    // ids 100..131
 constexpr int PANEL_ID_BASE = 200;   // ids 200..216, panel field i has id 200 + i
 
 constexpr int PATTERN_CHARS = 2047;  // the most read from the PATTERNS box
+// The most read from the EXCLUDE box: all that an edit box holds, so that
+// no exclusion is ever cut off.
+constexpr int EXCLUDE_CHARS = 32767;
 
 class WindowControls {
 public:
@@ -46,7 +50,7 @@ public:
     virtual bool list_selected(int index, std::string* text) = 0;
 
     // --- the two control sets ------------------------------------------
-    // Creates the 27 main controls with their list columns. On failure it
+    // Creates the main controls with their list columns. On failure it
     // has shown its message (and may have closed the window): false.
     virtual bool create_main_controls() = 0;
     virtual void destroy_main_controls() = 0;

@@ -74,12 +74,13 @@ PrepareResult scan_choose_output(ScanState& st, ScanChoices& c, Feedback& ask)
     return choose_output(st, c, ask);
 }
 
-PrepareResult scan_confirm(ScanState& st, ScanChoices& c, Feedback& ask)
+PrepareResult scan_confirm(ScanState& st, ScanChoices& c, Feedback& ask, const char* detail)
 {
     if (!take_pattern(st, c, ask))
         return PREPARE_CANCELLED;
     set_flags(st, c);
-    if (!ask.Complain(COMPLAIN_OKCANCEL, "twinex", action_summary(st), "ARE YOU SURE?", nullptr))
+    const char* sure = "ARE YOU SURE?";
+    if (!ask.Complain(COMPLAIN_OKCANCEL, "twinex", action_summary(st), detail ? detail : sure, detail ? sure : nullptr))
         return PREPARE_CANCELLED;
     st.numfiles = 0;
     st.numdups = 0;
@@ -103,4 +104,24 @@ const char* action_summary(const ScanState& st)
         return st.save_flag ? "DELETING OLD MODIFIED,  SAVING deleted files in SINKHOLE"
                             : "DELETING OLD MODIFIED without Saving";
     return "LISTING TWINEX ONLY";
+}
+
+std::vector<std::string> split_exclusions(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::string piece;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ';') {
+            if (!piece.empty())
+                out.push_back(piece);
+            piece.clear();
+            continue;
+        }
+        piece += text[i];
+        if (text[i] == '\\' && i + 1 < text.size())
+            piece += text[++i];   // an escaped character, a semicolon too, stays as written
+    }
+    if (!piece.empty())
+        out.push_back(piece);
+    return out;
 }

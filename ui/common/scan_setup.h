@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/state.h"
 
@@ -36,9 +37,15 @@ PrepareResult scan_prepare(ScanState& st, ScanChoices& c, Feedback& ask);
 // The same in two halves, for a window that shows the output directory
 // before it asks for the confirmation: the output directory (from the box,
 // or the first root if the user agrees), then the pattern, the flags,
-// "ARE YOU SURE?" and the cleared counters.
+// "ARE YOU SURE?" and the cleared counters. A `detail` line, when given,
+// stands between the summary and "ARE YOU SURE?".
 PrepareResult scan_choose_output(ScanState& st, ScanChoices& c, Feedback& ask);
-PrepareResult scan_confirm(ScanState& st, ScanChoices& c, Feedback& ask);
+PrepareResult scan_confirm(ScanState& st, ScanChoices& c, Feedback& ask, const char* detail = nullptr);
 
 // The action summary of the current flags ("LISTING TWINEX ONLY" ...).
 const char* action_summary(const ScanState& st);
+
+// The patterns of the EXCLUDE box, separated by ";". A semicolon inside a
+// pattern is written \; which the pattern language reads as a plain one,
+// so it stays as written. Empty pieces are no patterns.
+std::vector<std::string> split_exclusions(const std::string& text);

@@ -28,7 +28,11 @@ const char* const cli_usage_text =
     "  -p, --pattern PAT     only file names that fit PAT (see Patterns below)\n"
     "      --crlf            report lines end in CR LF\n"
     "  -s, --case-sensitive  compare names byte for byte\n"
-    "      --no-datestamps   no datestamp lines\n"
+    "      --unicode         names that are one Unicode text are one name: composed\n"
+    "                        and decomposed accents, and (unless -s) Unicode letter\n"
+    "                        case (see Names below)\n"
+    "      --copies          a name with copy marks is one name with the name\n"
+    "                        without them: report (1).pdf is report.pdf (see Names)\n"
     "      --move            move every file of every group to the sinkhole\n"
     "      --delete          delete all but the newest file of each name\n"
     "      --ask             with --delete: ask before each deletion\n"
@@ -37,6 +41,7 @@ const char* const cli_usage_text =
     "                        (repeatable; the pattern language and case rule of -p)\n"
     "      --same-content    with --delete: delete a copy only when its bytes equal\n"
     "                        the kept file's; others are marked CONTENT DIFFERS\n"
+    "                        (needed by --copies with --delete)\n"
     "      --trash           with --delete: move the files to the trash instead\n"
     "      --json FILE       also write the groups as JSON to the new FILE\n"
     "      --restore SINKHOLE  put every copy of a sinkhole back at its place\n"
@@ -59,6 +64,23 @@ const char* const cli_patterns_text =
     "  Examples: *.txt  report??.doc  [a-c]*  *.[(txt)(doc)]  \\*\n"
     "  Letters a-z and A-Z match either case unless -s is given; all other\n"
     "  characters only themselves. Quote patterns for the shell: -p '*.txt'.\n"
+    "Names (what counts as one name):\n"
+    "  Names are compared byte for byte, letters a-z folded onto A-Z unless -s.\n"
+    "  --unicode: a name in UTF-8 is compared in its composed form (NFC) and,\n"
+    "  unless -s, with full Unicode case folding (so a sharp s is one name with\n"
+    "  SS, and accented capitals with their small letters). -p and -x match the\n"
+    "  composed name one character at a time: ? is one character, a range [a-z]\n"
+    "  compares code points; stra?e.txt fits the name with a sharp s, but\n"
+    "  STRASSE.TXT needs stra??e.txt. Names not in UTF-8 are compared as before.\n"
+    "  --copies: copy marks are taken off, again and again, before names are\n"
+    "  compared: \" (N)\", \"(N)\", \" - Copy\", \" - Copy (N)\" (also Kopie, Copie,\n"
+    "  Copia, Copia with an accented o), \" copy\", \" copy N\" right before the\n"
+    "  extension (.pdf, .tar.gz: the last one or two parts of 1 to 5 letters or\n"
+    "  digits) or at the end of a name without one, and \"Copy of \", \"Copy (N) of \"\n"
+    "  at its start. N is 1 to 4 digits; something must remain of the name. So\n"
+    "  report (1).pdf, report - Copy - Copy.pdf and Copy of report.pdf group with\n"
+    "  report.pdf. A group is titled by its first file's name without marks;\n"
+    "  every file keeps its own name. With --delete it needs --same-content.\n"
     "Exit status:\n"
     "  0  finished\n"
     "  1  cancelled, interrupted or stopped by the user\n"
@@ -76,7 +98,7 @@ namespace {
 enum OptionId {
     OPT_OUTPUT, OPT_PATTERN, OPT_CRLF, OPT_CASE, OPT_NODATES, OPT_MOVE, OPT_DELETE,
     OPT_ASK, OPT_SAVE, OPT_YES, OPT_QUIET, OPT_HELP, OPT_VERSION, OPT_FOLLOW,
-    OPT_EXCLUDE, OPT_SAME_CONTENT, OPT_TRASH, OPT_JSON, OPT_RESTORE
+    OPT_EXCLUDE, OPT_SAME_CONTENT, OPT_TRASH, OPT_JSON, OPT_RESTORE, OPT_UNICODE, OPT_COPIES
 };
 
 struct OptionDef {
@@ -106,6 +128,8 @@ const OptionDef option_defs[] = {
     {"trash", 0, false, OPT_TRASH},
     {"json", 0, true, OPT_JSON},
     {"restore", 0, true, OPT_RESTORE},
+    {"unicode", 0, false, OPT_UNICODE},
+    {"copies", 0, false, OPT_COPIES},
 };
 
 const OptionDef* find_long(const std::string& name)
@@ -139,6 +163,8 @@ bool apply_extra_option(CliOptions* o, OptionId id, const std::string& value, st
         break;
     case OPT_SAME_CONTENT: o->extra.same_content = true; break;
     case OPT_TRASH: o->extra.trash = true; break;
+    case OPT_UNICODE: o->extra.unicode = true; break;
+    case OPT_COPIES: o->extra.copies = true; break;
     case OPT_JSON: o->extra.json_path = value; break;
     case OPT_RESTORE: o->restore = value; break;
     default: break;
@@ -530,6 +556,12 @@ bool check_extras(CliOptions& o, Platform& sys, FILE* err)
     if ((x.same_content || x.trash) && (!o.choices.del || o.choices.move)) {
         std::fprintf(err, "twinex: %s only goes with --delete\n%s", x.trash ? "--trash" : "--same-content",
                      cli_short_usage);
+        return false;
+    }
+    if (x.copies && o.choices.del && !x.same_content) {
+        std::fprintf(err, "twinex: --copies with --delete needs --same-content: a copy's name says nothing of its"
+                          " bytes (a browser's \"report (1).pdf\" is often another file), so only byte-equal"
+                          " copies may be deleted\n%s", cli_short_usage);
         return false;
     }
     if (x.json_path.empty())

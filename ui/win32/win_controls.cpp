@@ -35,7 +35,7 @@ const ControlLayout main_layout[MC_COUNT] = {
     {"button", "[RETURN] + NLs", CHECK, 14, 425, 155, 20},
     {"button", "Case Insensitive", CHECK, 14, 450, 155, 20},
     {"button", "Datestamps", CHECK, 14, 475, 155, 20},
-    {"button", "Actions while Scanning", GROUP, 180, 400, 270, 105},
+    {"button", "Actions while Scanning", GROUP, 180, 400, 270, 145},
     {"button", "MOVE TWINEX to SINKHOLE", CHECK, 186, 420, 258, 20},
     {"button", "DELETE Old Modified Files", CHECK, 186, 440, 258, 20},
     {"button", "REQUEST EACH DELETION", CHECK, 186, 460, 258, 20},
@@ -55,6 +55,11 @@ const ControlLayout main_layout[MC_COUNT] = {
     {"static", "OUTPUT", SS_RIGHT, 450, 400, 74, 20},
     {"button", "X", PUSH, 526, 400, 20, 20},
     {"static", "PATTERNS", SS_RIGHT, 450, 425, 90, 20},
+    {"button", "to RECYCLE BIN", CHECK, 186, 500, 258, 20},
+    {"button", "only IDENTICAL content", CHECK, 186, 520, 258, 20},
+    {"static", "EXCLUDE", SS_RIGHT, 450, 515, 90, 20},
+    {"edit", "", EDIT, 550, 515, 200, 20},
+    {"button", "RESTORE", PUSH, 640, 200, 110, 29},
 };
 
 // The progress panel: two buttons, then label and value rows.

@@ -20,7 +20,7 @@ extern HINSTANCE hInstance;
 extern HWND hControl[MC_COUNT];
 extern HWND tControl[PF_COUNT];
 
-// Creates the 27 main controls and their list columns: 1, or 0 after the
+// Creates the main controls and their list columns: 1, or 0 after the
 // failure's message (a missing control also destroys the window).
 int CreateMainControls(HWND hwnd);
 void DestroyMainControls();
@@ -34,9 +34,9 @@ void DestroyTControls();
 int MessageBoxComplain(int n, const char* title, const char* msg1, const char* msg2, const char* msg3);
 
 // The main window's client area reaches x = 820 (the panel's count fields)
-// and y = 509 (its buttons); boxes of the scan thread open below the
-// panel's last row (y = 220) and above its buttons (y = 480).
-constexpr int CLIENT_RIGHT = 820, CLIENT_BOTTOM = 509, CLIENT_MARGIN = 8;
+// and y = 545 (the frame of the actions); boxes of the scan thread open
+// below the panel's last row (y = 220) and above its buttons (y = 480).
+constexpr int CLIENT_RIGHT = 820, CLIENT_BOTTOM = 545, CLIENT_MARGIN = 8;
 constexpr int PANEL_ROWS_BOTTOM = 220, PANEL_BUTTONS_TOP = 480;
 
 // Message boxes without an owner; progress texts that the scan thread hands
