@@ -439,6 +439,43 @@ bool has_recycle_bin(const char* full)
     return SHQueryRecycleBinA(root, &info) == S_OK;
 }
 
+// The directory of Wine's Recycle Bin: the desktop trash of the Unix side,
+// in $XDG_DATA_HOME where that is a Unix path, else in the home directory.
+// Empty outside Wine.
+std::string wine_bin()
+{
+    if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"))
+        return std::string();
+    char buf[MAX_PATH];
+    DWORD n = GetEnvironmentVariableA("XDG_DATA_HOME", buf, sizeof buf);
+    std::string dir = n > 0 && n < sizeof buf && buf[0] == '/' ? "\\\\?\\unix" + std::string(buf) : std::string();
+    n = dir.empty() ? GetEnvironmentVariableA("WINEHOMEDIR", buf, sizeof buf) : 0;   // \??\Z:\home\me
+    if (n > 4 && n < sizeof buf)
+        dir = "\\\\?\\" + std::string(buf + 4) + "/.local/share";
+    for (char& c : dir)
+        c = c == '/' ? '\\' : c;
+    return dir.empty() ? dir : dir + "\\Trash";
+}
+
+// Under Wine the bin takes a file of another Unix file system than its own
+// only by a copy that is not brought to the disk before the file goes: such
+// a file is left to stay. True elsewhere, and where the bin's volume cannot
+// be told (that of its nearest existing parent counts).
+bool bin_takes(HANDLE file)
+{
+    std::string dir = wine_bin();
+    FileId bin;
+    while (!dir.empty() && !bin.known) {
+        HANDLE h = CreateFileA(dir.c_str(), 0, SHARE_ALL, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        bin = id_of(h);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+        size_t cut = dir.find_last_of('\\');
+        dir.resize(cut == std::string::npos ? 0 : cut);
+    }
+    return !bin.known || bin.volume == id_of(file).volume;
+}
+
 // While the shell acts for this thread, each question it puts is answered
 // "no". Asked to warn before it removes a file outright (a file its bin
 // will not take), the shell asks first; so such a file stays.
@@ -790,7 +827,7 @@ public:
         DWORD n = GetFullPathNameA(path, MAX_PATH, full, nullptr);
         if (n == 0 || n >= MAX_PATH)
             return ENAMETOOLONG;
-        if (!has_recycle_bin(full))
+        if (!has_recycle_bin(full) || !bin_takes(os_handle(h)))
             return ENOTSUP;
         if (!watch_only(dir_of(dir).h, name, static_cast<OpenFile*>(h)))
             return ERR_NOT_THE_FILE;
