@@ -105,6 +105,56 @@ TEST(PlatformLayer, NothingExistingIsEverReplacedAndFailuresSayWhy)
     EXPECT_EQ(t.read("renamed"), data);
 }
 
+// ------------------------------------------------------------ acting through a directory
+
+// A directory and a file opened to act in and on: never through a link
+// unless asked; a copy, a rename and a removal by name in a held
+// directory that replace nothing, and a removal that goes only while the
+// name still leads to the file held.
+TEST(PlatformLayer, ActsThroughAHeldDirectoryReachOnlyTheFileHeld)
+{
+    TestTree t;
+    t.file("d/src", "the bytes", 1000);
+    t.file("d/taken", "keep me", 1000);
+    t.file("d/victim", "to go", 1000);
+    t.file("d/stranger", "not to go", 1000);
+    t.dir("d/sub");
+    std::error_code ec;
+    fs::create_directory_symlink(t.path("d/sub"), t.path("d/dirlink"), ec);
+    fs::create_symlink(t.path("d/src"), t.path("d/filelink"), ec);
+    bool links = !ec;
+    int err = 0;
+    FileId id;
+    DirHandle d = sys.open_dir_path(t.path("d").c_str(), &id, &err);
+    ASSERT_TRUE(d && id.known) << error_text(err);
+    FileStatus st;
+    FileHandle src = sys.open_file_at(d, "src", false, &st, &err);
+    ASSERT_TRUE(src && st.is_file && st.size == 9 && st.id.known);
+    FileHandle out = nullptr, dir_as_file = sys.open_file_at(d, "sub", false, &st, &err);
+    DirHandle via_link = links ? sys.open_dir_at(d, "dirlink", false, nullptr, &err) : nullptr;
+    FileHandle file_link = links ? sys.open_file_at(d, "filelink", false, &st, &err) : nullptr;
+    EXPECT_FALSE(dir_as_file || via_link || file_link) << "a directory, or a link, opened as asked not to";
+    DirHandle followed = links ? sys.open_dir_at(d, "dirlink", true, nullptr, &err) : nullptr;
+    EXPECT_EQ(bool(followed), links);
+    sys.close_dir(followed);
+    EXPECT_EQ(sys.copy_to_new(d, "src", src, d, "taken", &out), EEXIST);
+    ASSERT_EQ(sys.copy_to_new(d, "src", src, d, "copy", &out), 0);
+    EXPECT_EQ(sys.flush_handle(out), 0);
+    sys.close_handle(out);
+    EXPECT_EQ(sys.rename_at(d, "src", src, d, "taken"), EEXIST);
+    FileHandle victim = sys.open_file_at(d, "victim", false, &st, &err);
+    fs::rename(t.path("d/victim"), t.path("d/victim.away"));
+    fs::rename(t.path("d/stranger"), t.path("d/victim"));
+    EXPECT_EQ(sys.remove_file_at(d, "victim", victim), ERR_NOT_THE_FILE);
+    sys.close_handle(victim);
+    EXPECT_EQ(sys.rename_at(d, "src", src, d, "renamed"), 0);
+    sys.close_handle(src);
+    EXPECT_EQ(sys.flush_dir(d), 0);
+    sys.close_dir(d);
+    EXPECT_EQ(t.read("d/taken") + "|" + t.read("d/copy") + "|" + t.read("d/renamed") + "|" + t.read("d/victim"),
+              "keep me|the bytes|the bytes|not to go");
+}
+
 // ------------------------------------------------------------ times
 
 TEST(PlatformLayer, TimesRoundTripToTheTickAlsoOnAReadOnlyCopy)
