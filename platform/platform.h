@@ -72,7 +72,11 @@ using DirHandle = void*;    // a directory held open to act in it; null when an 
 
 // The error of an act on a file held open whose name, in its directory, no
 // longer leads to that file (it was replaced meanwhile).
+#ifdef ESTALE
 constexpr int ERR_NOT_THE_FILE = ESTALE;
+#else
+constexpr int ERR_NOT_THE_FILE = 0x7E57;   // a number the Windows runtime gives no error
+#endif
 
 class Platform {
 public:
@@ -185,7 +189,7 @@ public:
     // or an error number; ENOSYS where there is none, and the desktop trash
     // in the file system is to be used instead. A file the bin would not
     // keep (too big, a drive without a bin) is never removed outright: it
-    // stays, with ENOTSUP.
+    // stays, with ENOTSUP. ERR_NOT_THE_FILE as for remove_file_at.
     virtual int recycle_file(DirHandle dir, const char* name, FileHandle h, const char* path) = 0;
     virtual uint32_t user_id() = 0;   // the numeric user id (0 where there is none)
 
