@@ -58,7 +58,7 @@ TEST(Report, ListingRunsByteForByte)
 // for the four whose names are met twice: read by the pool where the
 // listing tells kinds only, and none at all where the listing tells each
 // status itself (as on Windows); the one query left finds the report's
-// free name.
+// free name. Identities are read once per directory, not per file.
 TEST(Report, DatestampsGiveTimesAndFullSizeOneStatusPerFile)
 {
     for (bool kinds : {false, true}) {
@@ -75,6 +75,7 @@ TEST(Report, DatestampsGiveTimesAndFullSizeOneStatusPerFile)
         f.run.fp.after(FaultOp::CreateNewFile, 1, [&] { std::filesystem::remove(f.t.path("c/gone.txt")); });
         EXPECT_EQ(f.report(), expected);
         EXPECT_EQ(f.run.fp.calls(FaultOp::Stat), kinds ? 5 : 1);
+        EXPECT_EQ(f.run.fp.calls(FaultOp::Identity), 3);
         for (FaultOp op : {FaultOp::OpenForRead, FaultOp::GetFileTimes, FaultOp::OpenFileAt, FaultOp::HandleStatus})
             EXPECT_EQ(f.run.fp.calls(op), 0);
     }
