@@ -34,6 +34,8 @@ struct FileStatus {
     bool is_file = false;       // a regular file (a link's target, when it is one)
     bool is_directory = false;
     bool is_link = false;       // the entry itself is a symbolic link (only the walk's queries tell)
+    bool is_junction = false;   // a directory entry that is a Windows junction or directory link:
+                                // the walk enters it, and an act in it goes through it again
     uint64_t size = 0;
     FileTimes times;            // creation (birth, else status change), access, write
     FileId id;                  // where the query gives it without opening the file
