@@ -115,7 +115,6 @@ public:
     virtual int write_file(FILE* f, const void* data, size_t len);
     virtual int flush_file(FILE* f);
     virtual int close_file(FILE* f);
-    virtual int copy_file_new(const char* from, const char* to) = 0;  // fails if `to` exists
     virtual int delete_file(const char* path) = 0;
     // Opens an existing file only to read its times, or (for_write) to set them.
     virtual FileHandle open_for_times(const char* path, bool for_write, int* err) = 0;

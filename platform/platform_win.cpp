@@ -615,13 +615,6 @@ public:
         return f;
     }
 
-    // CopyFileA removes its own partial target when a copy breaks off; a
-    // target that existed before is never touched.
-    int copy_file_new(const char* from, const char* to) override
-    {
-        return CopyFileA(from, to, TRUE) ? 0 : last_errno();
-    }
-
     int delete_file(const char* path) override { return DeleteFileA(path) ? 0 : last_errno(); }
 
     // Reading times needs no data access; setting them needs only the right
