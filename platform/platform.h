@@ -34,6 +34,8 @@ struct FileStatus {
     bool is_file = false;       // a regular file (a link's target, when it is one)
     bool is_directory = false;
     bool is_link = false;       // the entry itself is a symbolic link (only the walk's queries tell)
+    bool is_junction = false;   // a directory entry that is a Windows junction or directory link:
+                                // the walk enters it, and an act in it goes through it again
     uint64_t size = 0;
     FileTimes times;            // creation (birth, else status change), access, write
     FileId id;                  // where the query gives it without opening the file
@@ -113,7 +115,6 @@ public:
     virtual int write_file(FILE* f, const void* data, size_t len);
     virtual int flush_file(FILE* f);
     virtual int close_file(FILE* f);
-    virtual int copy_file_new(const char* from, const char* to) = 0;  // fails if `to` exists
     virtual int delete_file(const char* path) = 0;
     // Opens an existing file only to read its times, or (for_write) to set them.
     virtual FileHandle open_for_times(const char* path, bool for_write, int* err) = 0;

@@ -298,13 +298,6 @@ constexpr int READ_TIMES_FLAGS = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 FileHandle fd_handle(int fd) { return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1); }
 int handle_fd(FileHandle h) { return static_cast<int>(reinterpret_cast<intptr_t>(h) - 1); }
 
-int close_checked(int fd)
-{
-    if (close(fd) == 0 || errno == EINTR)
-        return 0;
-    return errno;
-}
-
 // Writes all `n` bytes; 0 or the error number.
 int write_all(int fd, const char* p, size_t n)
 {
@@ -610,29 +603,6 @@ public:
         }
         *err = 0;
         return f;
-    }
-
-    int copy_file_new(const char* from, const char* to) override
-    {
-        int in = -1;
-        mode_t mode = 0;
-        int err = open_source(from, &in, &mode);
-        if (err)
-            return err;
-        int out = open(to, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
-        if (out < 0) {
-            err = errno;
-            close(in);
-            return err;   // nothing of ours to remove: the name may belong to another file
-        }
-        err = copy_bytes(in, out);
-        int cerr = close_checked(out);
-        if (!err)
-            err = cerr;
-        close(in);
-        if (err)
-            unlink(to);   // created exclusively above: only our partial copy is removed
-        return err;
     }
 
     int delete_file(const char* path) override { return unlink(path) == 0 ? 0 : errno; }

@@ -165,6 +165,9 @@ public:
             return false;
         fill_status(data_.dwFileAttributes, data_.nFileSizeHigh, data_.nFileSizeLow, data_.ftCreationTime,
                     data_.ftLastAccessTime, data_.ftLastWriteTime, st);
+        // The tag of a reparse point is in dwReserved0.
+        st->is_junction = st->is_directory && (data_.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                          (data_.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT || data_.dwReserved0 == IO_REPARSE_TAG_SYMLINK);
         return true;
     }
 
@@ -610,13 +613,6 @@ public:
         }
         *err = 0;
         return f;
-    }
-
-    // CopyFileA removes its own partial target when a copy breaks off; a
-    // target that existed before is never touched.
-    int copy_file_new(const char* from, const char* to) override
-    {
-        return CopyFileA(from, to, TRUE) ? 0 : last_errno();
     }
 
     int delete_file(const char* path) override { return DeleteFileA(path) ? 0 : last_errno(); }
