@@ -11,16 +11,16 @@ struct StatusReads::Batch {
     std::vector<Fnode*> files;
 };
 
-StatusReads::StatusReads(Platform& sys, const std::atomic<int>& abort_flag) : sys_(sys), abort_flag_(abort_flag) {}
+StatusReads::StatusReads(Platform& sys, const std::atomic<int>& abort_flag) : sys_(sys), abort_flag_(abort_flag)
+{
+    threads_.reserve(THREADS);   // a thread started is always kept, to be waited for
+}
 
 StatusReads::~StatusReads()
 {
     stop();
 }
 
-// A thread is started for each batch handed over until the pool has all of
-// its threads, so a small scan starts few. Where none can be started, the
-// scan thread reads the batch itself.
 void StatusReads::read(std::unique_ptr<DirListing> dir, size_t dir_len, std::vector<Fnode*> files)
 {
     if (files.empty())
@@ -29,21 +29,38 @@ void StatusReads::read(std::unique_ptr<DirListing> dir, size_t dir_len, std::vec
     b->dir = std::move(dir);
     b->dir_len = dir_len;
     b->files = std::move(files);
-    bool wake;
+    size_t waiting, idle;
     {
         MutexLock hold(lock_);
-        if (b->dir)
+        queue_.push_back(b.get());
+        Batch* queued = b.release();
+        if (queued->dir)
             ++held_;
         ++open_;
-        queue_.push_back(b.get());
-        b.release();
-        wake = idle_ > 0;   // a busy thread takes it when done: no switch to an idle one
+        waiting = waiting_ += queued->files.size();
+        idle = idle_;
     }
-    if (!wake && threads_.size() < THREADS)
+    if (waiting >= WAKE_AT)
+        set_to_work(idle, false);
+}
+
+// A thread is woken only once enough files wait, since each switch to a
+// thread costs about as much as a few statuses read from memory: a thread
+// that keeps up takes batch after batch, and others join as the waiting
+// files pile up (as when each status waits for the disk). A thread is
+// started when none is idle, until the pool has all of its threads, so a
+// small scan starts few. Where none can be started, the scan thread reads
+// the batches itself. `idle`: the threads idle a moment ago. `all`: the
+// walk is done; every idle thread is woken.
+void StatusReads::set_to_work(size_t idle, bool all)
+{
+    if (idle == 0 && threads_.size() < THREADS)
         start_thread();
     if (threads_.empty())
         serve(false);
-    else if (wake)
+    else if (all)
+        work_.wake_all();
+    else if (idle > 0)
         work_.wake_one();
 }
 
@@ -63,7 +80,10 @@ void StatusReads::hand_over_by_path()
 
 void StatusReads::take_failed(std::vector<Fnode*>* failed)
 {
+    if (!any_failed_)
+        return;
     MutexLock hold(lock_);
+    any_failed_ = false;
     failed->insert(failed->end(), failed_.begin(), failed_.end());
     failed_.clear();
 }
@@ -71,6 +91,12 @@ void StatusReads::take_failed(std::vector<Fnode*>* failed)
 bool StatusReads::wait(unsigned ms)
 {
     hand_over_by_path();
+    size_t idle;
+    {
+        MutexLock hold(lock_);
+        idle = idle_;
+    }
+    set_to_work(idle, true);
     MutexLock hold(lock_);
     if (open_ > 0)
         done_.wait(lock_, ms);
@@ -125,13 +151,17 @@ void StatusReads::serve(bool wait_for_more)
         }
         Batch* b = queue_.front();
         queue_.pop_front();
+        waiting_ -= b->files.size();
         lock_.unlock();
         read_batch(*b, &failed);
         bool held = b->dir != nullptr;
         b->dir.reset();   // closed outside the lock
         lock_.lock();
-        failed_.insert(failed_.end(), failed.begin(), failed.end());
-        failed.clear();
+        if (!failed.empty()) {
+            failed_.insert(failed_.end(), failed.begin(), failed.end());
+            failed.clear();
+            any_failed_ = true;
+        }
         if (held)
             --held_;
         --open_;

@@ -54,11 +54,13 @@ public:
     static constexpr size_t THREADS = 8;       // statuses asked for at once
     static constexpr size_t MAX_HELD = 256;    // directories held open for the pool
     static constexpr size_t PATH_BATCH = 64;   // files read by path, handed over together
+    static constexpr size_t WAKE_AT = 256;     // files waiting before a thread is set to work
 
 private:
     struct Batch;
     static unsigned worker(void* self);
     void start_thread();
+    void set_to_work(size_t idle, bool all);
     void hand_over_by_path();
     void serve(bool wait_for_more);
     void read_batch(Batch& b, std::vector<Fnode*>* failed);
@@ -74,6 +76,8 @@ private:
     std::vector<ThreadHandle> threads_;
     size_t open_ = 0;               // batches handed over and not ended
     size_t idle_ = 0;               // threads waiting for a batch
+    size_t waiting_ = 0;            // files in the batches not begun
     std::atomic<size_t> held_{0};   // directories held by batches not ended
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> any_failed_{false};   // failed_ holds some
 };
