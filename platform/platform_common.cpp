@@ -44,6 +44,19 @@ bool utc_time(int64_t unix_seconds, std::tm* out)
 #endif
 }
 
+bool two_digits(int v)
+{
+    return v >= 0 && v <= 99;
+}
+
+// A separator and two digits.
+void put_two(char* at, char sep, int v)
+{
+    at[0] = sep;
+    at[1] = static_cast<char>('0' + v / 10);
+    at[2] = static_cast<char>('0' + v % 10);
+}
+
 }  // namespace
 
 std::string iso_time_text(int64_t unix_seconds, bool utc)
@@ -95,11 +108,27 @@ std::string ctime_text(int64_t unix_seconds)
     if (!local_time(unix_seconds, &tm) || tm.tm_wday < 0 || tm.tm_wday > 6 || tm.tm_mon < 0 ||
         tm.tm_mon > 11)
         return std::string();
+    int year = tm.tm_year + 1900;
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%s %s %02d %02d:%02d:%02d %4d", days[tm.tm_wday],
-                  months[tm.tm_mon], tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
-                  tm.tm_year + 1900);
-    return buf;
+    if (year < 1000 || year > 9999 || !two_digits(tm.tm_mday) || !two_digits(tm.tm_hour) ||
+        !two_digits(tm.tm_min) || !two_digits(tm.tm_sec)) {
+        std::snprintf(buf, sizeof buf, "%s %s %02d %02d:%02d:%02d %4d", days[tm.tm_wday], months[tm.tm_mon],
+                      tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec, year);
+        return buf;
+    }
+    // The same text put together digit by digit: a report with datestamps
+    // writes three per file.
+    std::memcpy(buf, days[tm.tm_wday], 3);
+    buf[3] = ' ';
+    std::memcpy(buf + 4, months[tm.tm_mon], 3);
+    put_two(buf + 7, ' ', tm.tm_mday);
+    put_two(buf + 10, ' ', tm.tm_hour);
+    put_two(buf + 13, ':', tm.tm_min);
+    put_two(buf + 16, ':', tm.tm_sec);
+    put_two(buf + 19, ' ', year / 100);
+    buf[22] = static_cast<char>('0' + year % 100 / 10);
+    buf[23] = static_cast<char>('0' + year % 10);
+    return std::string(buf, 24);
 }
 
 // Both systems write a created file through the C runtime, which sets errno

@@ -36,6 +36,15 @@ struct Block {
     Act act;
 };
 
+// The last few dates written, each as its text: files copied together
+// share their times, and a file's three times are often one.
+struct DateTexts {
+    static constexpr int SIZE = 4;
+    int64_t seconds[SIZE] = {};
+    std::string text[SIZE];
+    int next = 0;
+};
+
 struct Writer {
     ScanState& st;
     FILE* fp;
@@ -45,6 +54,8 @@ struct Writer {
     std::deque<Block> queue;   // blocks not yet written, in report order
     long groups = 0;
     int err = 0;   // the first write that failed; nothing is written after it
+    DateTexts dates;
+    std::string line;   // a datestamp line being put together
 
     Writer(ScanState& s, FILE* f) : st(s), fp(f), nl(s.r_flag ? "\r\n" : "\n"), json(s) {}
     ~Writer() { end_run(st, run); }
@@ -139,9 +150,18 @@ void number_line(Writer& w, const char* label, long long value)
     end_line(w);
 }
 
-std::string date_text(int64_t ticks)
+const std::string& date_text(Writer& w, int64_t ticks)
 {
-    return ctime_text(ticks_to_unix(ticks));
+    DateTexts& d = w.dates;
+    int64_t seconds = ticks_to_unix(ticks);
+    for (int k = 0; k < DateTexts::SIZE; ++k) {
+        if (d.seconds[k] == seconds && !d.text[k].empty())
+            return d.text[k];
+    }
+    int k = d.next++ % DateTexts::SIZE;
+    d.seconds[k] = seconds;
+    d.text[k] = ctime_text(seconds);
+    return d.text[k];
 }
 
 void show_written(Writer& w)
@@ -240,13 +260,18 @@ void write_datestamps(Writer& w, bool known, const FileStatus& fs)
         end_line(w);
         return;
     }
-    std::string line = "  CREATED: " + date_text(fs.times.creation) + " : ACCESSED: " +
-                       date_text(fs.times.access) + " : MODIFIED: " + date_text(fs.times.write);
-    char size[64];
-    snprintf(size, sizeof size, " : SIZE %lld bytes", static_cast<long long>(fs.size));
-    line += size;
-    put(w, line.c_str());
-    end_line(w);
+    std::string& line = w.line;
+    line = "  CREATED: ";
+    line += date_text(w, fs.times.creation);
+    line += " : ACCESSED: ";
+    line += date_text(w, fs.times.access);
+    line += " : MODIFIED: ";
+    line += date_text(w, fs.times.write);
+    line += " : SIZE ";
+    line += std::to_string(static_cast<long long>(fs.size));
+    line += " bytes";
+    line += w.nl;
+    put_bytes(w, line.data(), line.size());
 }
 
 void write_file(Writer& w, const Fnode* f, Outcome o, bool known, const FileStatus& fs)
