@@ -159,8 +159,8 @@ TEST(Collect, AbortWhileStatusesAreReadStopsAtOnce)
     TestTree t;
     for (int i = 0; i < 400; ++i) t.file("r/d" + std::to_string(i / 10) + "/f" + std::to_string(i % 10), "", 100 + i);
     ScanRun run(t, true);
-    run.fp.before(FaultOp::Stat, 1, [&] { system_platform().sleep_ms(2); }, -1);
     run.fp.before(FaultOp::Stat, 30, [&] { run.st.abort_flag = 1; });
+    run.fp.before(FaultOp::Stat, 1, [&] { system_platform().sleep_ms(2); }, -1);
     run.root("r");
     run.scan();
     EXPECT_LE(run.fp.calls(FaultOp::Stat), 30 + int(StatusReads::THREADS) - 1);
@@ -171,6 +171,7 @@ TEST(Collect, AbortWhileStatusesAreReadStopsAtOnce)
     early.fp.before(FaultOp::Stat, 1, [&] { system_platform().sleep_ms(100); });
     early.root("r");
     get_names(early.st, t.path("r").c_str(), reinterpret_cast<Dnode*>(FirstNode(&early.st.dlist)));
+    for (int i = 0; i < 10000 && early.fp.calls(FaultOp::Stat) == 0; ++i) system_platform().sleep_ms(1);
     cleanup(early.st);   // a status read into a record freed would be an error under the sanitizer
     EXPECT_GE(early.fp.calls(FaultOp::Stat), 1);
 }
