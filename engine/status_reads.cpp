@@ -3,6 +3,7 @@
 // and puts the batch back as ended.
 #include "engine/status_reads.h"
 
+#include <new>
 #include <utility>
 
 struct StatusReads::Batch {
@@ -10,6 +11,20 @@ struct StatusReads::Batch {
     size_t dir_len = 0;
     std::vector<Fnode*> files;
 };
+
+namespace {
+
+// Notes a record whose status could not be read. Without memory for the
+// note only its warning is lost, never the end of its batch.
+void note(std::vector<Fnode*>* failed, Fnode* f)
+{
+    try {
+        failed->push_back(f);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+}  // namespace
 
 StatusReads::StatusReads(Platform& sys, const std::atomic<int>& abort_flag) : sys_(sys), abort_flag_(abort_flag)
 {
@@ -158,7 +173,8 @@ void StatusReads::serve(bool wait_for_more)
         b->dir.reset();   // closed outside the lock
         lock_.lock();
         if (!failed.empty()) {
-            failed_.insert(failed_.end(), failed.begin(), failed.end());
+            for (Fnode* f : failed)
+                note(&failed_, f);
             failed.clear();
             any_failed_ = true;
         }
@@ -183,6 +199,6 @@ void StatusReads::read_batch(Batch& b, std::vector<Fnode*>* failed)
         if (ok)
             keep_status(f, fs);
         else
-            failed->push_back(f);
+            note(failed, f);
     }
 }
