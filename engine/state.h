@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -135,6 +136,7 @@ struct ScanState {
     void (*index_free)(NameIndex*) = nullptr;  // set by whoever makes `index`; cleanup calls it
     bool fatal = false;           // quit_error was called
     FILE* report = nullptr;       // the report being written (owned by the scan thread)
+    std::unique_ptr<char[]> report_buffer;   // the report stream's buffer, which outlives it
 
     ExtraOptions extra;           // the console program's further choices
 };

@@ -25,6 +25,8 @@ namespace {
 // every group.
 constexpr long COUNT_STRIDE = 64;
 
+constexpr size_t REPORT_BUFFER = 1 << 16;
+
 // A part of the report whose writing waits until every file before it is
 // decided: a group's title, a file's lines, the blank line after a group.
 struct Block {
@@ -469,6 +471,11 @@ FILE* create_report(ScanState& st, const std::string& basename)
         quit_error(st, "Can't open an output file");
         return nullptr;
     }
+    // Written in large pieces: a report with datestamps runs to megabytes,
+    // and each piece handed to the system costs a call.
+    if (!st.report_buffer)
+        st.report_buffer.reset(new char[REPORT_BUFFER]);
+    setvbuf(fp, st.report_buffer.get(), _IOFBF, REPORT_BUFFER);
     st.report = fp;
     return fp;
 }
