@@ -1,6 +1,8 @@
 // Same-name grouping: after collection every name stands together in flist,
 // its newest file first. This pass drops the names met only once, numbers
-// the members of each remaining group and counts the groups.
+// the members of each remaining group and counts the groups. It also drops
+// a group made only of reference copies (there is nothing to act on), and
+// with --across-roots one whose files all lie under one root.
 #include <cstdio>
 #include <cstdlib>
 
@@ -43,6 +45,36 @@ int32_t number_followers(ScanState& st, Fnode* first, Node** after)
     return matches;
 }
 
+// The root a record was found under (null: in a list).
+const Dnode* root_of(const Fnode* f)
+{
+    return f->dir ? f->dir->root : nullptr;
+}
+
+// A group the report leaves out: all its files are reference copies, or,
+// with --across-roots, they lie under one root.
+bool left_out(const ScanState& st, Fnode* first, Node* after)
+{
+    bool all_reference = true, one_root = true;
+    for (Node* n = &first->node; n != after; n = n->next) {
+        const Fnode* f = reinterpret_cast<const Fnode*>(n);
+        all_reference = all_reference && is_reference(f);
+        one_root = one_root && root_of(f) == root_of(first);
+    }
+    return all_reference || (st.extra.across_roots && one_root);
+}
+
+// Unlinks and frees the records from `first` up to `after`.
+void drop(Fnode* first, Node* after)
+{
+    for (Node* n = &first->node; n != after;) {
+        Node* next = n->next;
+        RemoveNode(n);
+        free_fnode(reinterpret_cast<Fnode*>(n));
+        n = next;
+    }
+}
+
 }  // namespace
 
 void process_files(ScanState& st)
@@ -56,14 +88,13 @@ void process_files(ScanState& st)
         int32_t matches = number_followers(st, f, &after);
         if (matches < 0)
             break;
-        if (matches > 0) {
+        if (matches > 0 && !left_out(st, f, after)) {
             ++st.numdups;
             shown = st.numdups % COUNT_STRIDE == 0;
             if (shown)
                 show_groups(st);
         } else {
-            RemoveNode(&f->node);
-            free_fnode(f);
+            drop(f, after);
         }
         f = as_file(after);
     }

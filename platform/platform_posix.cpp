@@ -556,6 +556,19 @@ public:
 
     bool stat(const char* path, FileStatus* st) override { return path && status_at(AT_FDCWD, path, 0, st); }
 
+    // One query for anything but a link: a link is looked at once more,
+    // through, only when it is to be followed.
+    bool path_status(const char* path, bool follow, FileStatus* st) override
+    {
+        if (!path || !status_at(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, st))
+            return false;
+        if (!st->is_link || !follow)
+            return true;
+        bool ok = status_at(AT_FDCWD, path, 0, st);
+        st->is_link = true;
+        return ok;
+    }
+
     std::unique_ptr<DirListing> open_dir(const char* path) override
     {
         int fd = open(path, DIR_FLAGS);
