@@ -37,6 +37,7 @@ struct Pending {
     Platform& sys;
     Act* act = nullptr;
     const Fnode* f = nullptr;
+    const Fnode* keep = nullptr;   // the file its group keeps (delete runs)
     Way way = Way::Copy;
     Place place;                 // the original, held open
     FileStatus before;           // the original as it was copied or recorded
@@ -178,8 +179,8 @@ bool still_same(ScanState& st, const ActionRun& run, const Pending& p)
         return false;
     if (!run.del)
         return same_state(now, p.before);
-    Place kept(*st.sys);
-    return !differs_from_record(now, p.f) && kept.open(run.keep);
+    Place kept(*st.sys);   // of the file's own group: the batch may span several
+    return !differs_from_record(now, p.f) && kept.open(p.keep);
 }
 
 // The outcome of a removal.
@@ -570,6 +571,7 @@ void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, Act* act)
     auto p = std::make_unique<Pending>(*st.sys);
     p->act = act;
     p->f = fnode;
+    p->keep = run.keep;
     *act = check_file(st, run, *p);
     if (act->outcome != Outcome::Kept || (st.request_flag && !user_agrees(st, fnode)))
         return;
