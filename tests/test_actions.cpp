@@ -254,8 +254,9 @@ TEST(Reference, NoLinkOrListMakesAReferenceCopyAnOutsideOne)
         t.file("card/y.jpg", "card", 3000);
         std::filesystem::create_directory_symlink("../lib", t.path("card/tolib"));
         std::filesystem::create_directory_symlink("../lib/private", t.path("card/toprivate"));
-        std::FILE* list = std::tmpfile();
-        std::fputs((t.path("card/toprivate/y.jpg") + "\n").c_str(), list);
+        std::filesystem::create_symlink("../lib/x.jpg", t.path("card/link.jpg"));
+        std::FILE* list = std::tmpfile();   // a link to a file is taken only with -L (and then, found by the walk)
+        std::fputs((t.path("card/toprivate/y.jpg") + "\n" + t.path("card/link.jpg") + "\n").c_str(), list);
         std::rewind(list);
         ScanRun run(t);
         run.del(false, false);
@@ -272,6 +273,7 @@ TEST(Reference, NoLinkOrListMakesAReferenceCopyAnOutsideOne)
             EXPECT_EQ(t.read(rel), "library") << rel;
         EXPECT_FALSE(t.exists("card/x.jpg") || t.exists("card/y.jpg"));
         EXPECT_EQ(run.st.counts.files, 5);
+        EXPECT_EQ(run.st.numrefused, follow ? 0 : 1);
     }
 }
 

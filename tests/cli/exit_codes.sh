@@ -79,8 +79,10 @@ case_ "reference"              0 "1 deleted, 1 reference copy kept"   -y --delet
 [ -f "$r/b/x.txt" ] || fail "reference: the library's copy is gone"
 files a b
 printf '../root/a/x.txt\n../root/b/./x.txt\n../root/a/x.txt\n../root/gone.txt\n' >"$work/list"
-case_ "list"                   4 "0 roots, 2 files listed, 2 names checked, 1 group, 2 files" --files-from ../list -o "$o"
+case_ "list"                   4 "1 root, 1 file listed, 2 names checked, 1 group, 2 files" -y --move --files-from ../list -o "$work/listed" "$r/a"
 grep -q "can't read .*gone.txt: No such file or directory" "$work/e" || fail "list: the missing entry is not named"
+[ -f "$r/b/x.txt" ] && fail "list: a listed file was not moved"
+grep -q "^root" "$work/listed/twinfiles000.sinkhole.manifest" && fail "list: the manifest records a root"
 
 # A move, undone: the files come back with their times, the sinkhole empties.
 files a b
