@@ -151,8 +151,8 @@ const DirRec* keep_directory(Walk& w, size_t pos, const FileId& id, bool via_lin
 {
     const DirRec* parent = w.depth > 0 ? w.levels[w.depth - 1].rec : nullptr;
     bool reference = parent ? parent->reference : w.dnode->reference;
-    if (!reference && via_link)
-        reference = below_reference(w.st, std::string(w.dirname, pos).c_str());
+    if (!reference && via_link)   // one whose way up cannot be followed is never acted in
+        reference = below_reference(w.st, std::string(w.dirname, pos).c_str()) != 0;
     if (reference && (via_link || !parent))
         w.st.reference_ids.push_back(id);
     w.st.dirs.push_back(DirRec{parent, id, uint32_t(pos), via_link, reference, w.dnode});

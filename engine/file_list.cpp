@@ -154,8 +154,12 @@ private:
         const DirRec* rec = nullptr;
         *walked = st_.index->walked.contains(id);
         if (!*walked) {
-            bool reference = below_reference(st_, dir.c_str());
-            st_.dirs.push_back(DirRec{nullptr, id, uint32_t(name_pos), false, reference, nullptr});
+            int reference = below_reference(st_, dir.c_str());
+            if (reference < 0) {   // not cached: each of its files is named
+                refuse(path_.c_str(), error_text(errno ? errno : EIO).c_str());
+                return nullptr;
+            }
+            st_.dirs.push_back(DirRec{nullptr, id, uint32_t(name_pos), false, reference > 0, nullptr});
             rec = &st_.dirs.back();
         }
         last_ = &*dirs_.emplace(std::move(dir), rec).first;

@@ -1,6 +1,8 @@
 // Reference directories the walk did not enter through a reference root.
 #include "engine/reference.h"
 
+#include <cerrno>
+
 namespace {
 
 // Deeper than any path a scan can hold (PATH_BUF bytes, two per step).
@@ -16,31 +18,33 @@ bool is_reference_id(const ScanState& st, const FileId& id)
 
 }  // namespace
 
-bool below_reference(ScanState& st, const char* path)
+int below_reference(ScanState& st, const char* path)
 {
     if (st.reference_ids.empty())
-        return false;
+        return 0;
     FileId id;
     int err = 0;
     DirHandle d = st.sys->open_dir_path(path, &id, &err);
     for (int steps = 0; d; ++steps) {
-        if (steps == MAX_DEPTH) {   // no top in sight: nothing below is touched
+        if (steps == MAX_DEPTH) {   // no top in sight
             st.sys->close_dir(d);
-            return true;
+            errno = ELOOP;
+            return -1;
         }
         if (is_reference_id(st, id)) {
             st.sys->close_dir(d);
-            return true;
+            return 1;
         }
         FileId up;
         DirHandle parent = st.sys->open_dir_at(d, "..", true, &up, &err);
         st.sys->close_dir(d);
         if (parent && up == id) {   // the top of the file system
             st.sys->close_dir(parent);
-            return false;
+            return 0;
         }
         d = parent;
         id = up;
     }
-    return err != ENOSYS;
+    errno = err;
+    return err == ENOSYS ? 0 : -1;
 }
