@@ -130,35 +130,30 @@ private:
     }
 
     // The record of the directory that holds the file (the first name_pos
-    // bytes of path_); null when a walk read it, or its identity cannot be
-    // told (then refused).
-    const DirRec* directory(size_t name_pos, bool* walked)
+    // bytes of path_); null when a walk read it (the walk took its files),
+    // or when its identity, or its way up, cannot be told (then refused).
+    const DirRec* directory(size_t name_pos)
     {
-        if (last_ && last_->first.size() == name_pos && path_.compare(0, name_pos, last_->first) == 0) {
-            *walked = last_->second == nullptr;   // most lists name a directory's files together
+        // Most lists name a directory's files together.
+        if (last_ && last_->first.size() == name_pos && path_.compare(0, name_pos, last_->first) == 0)
             return last_->second;
-        }
         std::string dir = path_.substr(0, name_pos);
-        *walked = false;
         auto found = dirs_.find(dir);
         if (found != dirs_.end()) {
             last_ = &*found;
-            *walked = found->second == nullptr;
             return found->second;
         }
         FileId id = st_.sys->identity(dir.c_str());
-        if (!id.known) {
+        int reference = id.known ? 0 : -1;
+        bool walked = id.known && st_.index->walked.contains(id);
+        if (id.known && !walked)
+            reference = below_reference(st_, dir.c_str());
+        if (reference < 0) {   // not kept: each of its files is named
             refuse(path_.c_str(), error_text(errno ? errno : EIO).c_str());
             return nullptr;
         }
         const DirRec* rec = nullptr;
-        *walked = st_.index->walked.contains(id);
-        if (!*walked) {
-            int reference = below_reference(st_, dir.c_str());
-            if (reference < 0) {   // not cached: each of its files is named
-                refuse(path_.c_str(), error_text(errno ? errno : EIO).c_str());
-                return nullptr;
-            }
+        if (!walked) {
             st_.dirs.push_back(DirRec{nullptr, id, uint32_t(name_pos), false, reference > 0, nullptr});
             rec = &st_.dirs.back();
         }
@@ -189,9 +184,8 @@ private:
         }
         if (!fs.id.known)
             fs.id = st_.sys->identity(path_.c_str());
-        bool walked = false;
-        const DirRec* dir = directory(name_pos, &walked);
-        if (!dir || walked)
+        const DirRec* dir = directory(name_pos);
+        if (!dir)
             return false;
         int added = fs.id.known ? taken_.insert(fs.id) : 1;
         if (added < 0)
