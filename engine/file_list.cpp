@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "engine/collect.h"
 #include "engine/exclude.h"
@@ -14,6 +15,9 @@
 #include "engine/reference.h"
 
 namespace {
+
+// Directories held open at once, at most.
+constexpr size_t MAX_HELD = 64;
 
 bool is_sep(char c)
 {
@@ -58,10 +62,12 @@ public:
     explicit FileList(ScanState& st) : st_(st), in_(st.extra.list), end_(st.extra.list_nul ? '\0' : '\n')
     {
         cwd_ = console_full_path(".");
-        if (!taken_.init())
-            throw std::bad_alloc();
     }
-    ~FileList() override { taken_.release(); }
+    ~FileList() override
+    {
+        while (!held_.empty())
+            let_go();
+    }
     FileList(const FileList&) = delete;
     FileList& operator=(const FileList&) = delete;
 
@@ -129,10 +135,53 @@ private:
         return true;
     }
 
+    // A directory held open, to look its entries up from there instead of
+    // along their whole paths.
+    struct Held {
+        std::string dir;   // with its separator
+        DirHandle handle;
+        FileId id;
+    };
+
+    void let_go()
+    {
+        st_.sys->close_dir(held_.back().handle);
+        held_.pop_back();
+    }
+
+    // The directory of the entry (the first name_pos bytes of path_), held
+    // open with those above it that were held; null where it cannot be
+    // opened. A list in the order of a walk comes back to a directory after
+    // its sub-directories: it is still held then.
+    const Held* hold(size_t name_pos)
+    {
+        while (!held_.empty() && (held_.back().dir.size() > name_pos ||
+                                  path_.compare(0, held_.back().dir.size(), held_.back().dir) != 0))
+            let_go();
+        if (!held_.empty() && held_.back().dir.size() == name_pos)
+            return &held_.back();
+        Held h{path_.substr(0, name_pos), nullptr, FileId()};
+        int err = 0;
+        if (held_.size() == MAX_HELD || !(h.handle = st_.sys->open_dir_path(h.dir.c_str(), &h.id, &err)))
+            return nullptr;
+        held_.push_back(std::move(h));
+        return &held_.back();
+    }
+
+    // The status of the entry, looked up from its directory where it is held.
+    bool status(const Held* d, size_t name_pos, FileStatus* fs)
+    {
+        if (d && st_.sys->status_in(d->handle, path_.c_str() + name_pos, st_.follow_links, fs))
+            return true;
+        if (d && errno != ENOSYS)
+            return false;
+        return st_.sys->path_status(path_.c_str(), st_.follow_links, fs);
+    }
+
     // The record of the directory that holds the file (the first name_pos
     // bytes of path_); null when a walk read it (the walk took its files),
     // or when its identity, or its way up, cannot be told (then refused).
-    const DirRec* directory(size_t name_pos)
+    const DirRec* directory(size_t name_pos, const Held* held)
     {
         // Most lists name a directory's files together.
         if (last_ && last_->first.size() == name_pos && path_.compare(0, name_pos, last_->first) == 0)
@@ -143,7 +192,7 @@ private:
             last_ = &*found;
             return found->second;
         }
-        FileId id = st_.sys->identity(dir.c_str());
+        FileId id = held ? held->id : st_.sys->identity(dir.c_str());
         int reference = id.known ? 0 : -1;
         bool walked = id.known && st_.index->walked.contains(id);
         if (id.known && !walked)
@@ -172,8 +221,9 @@ private:
         uint32_t p_error = 0;   // a bad exclusion is refused before the scan starts
         if (name_pos == path_.size() || is_excluded(st_, path_.c_str() + name_pos, &p_error))
             return false;
+        const Held* held = hold(name_pos);
         FileStatus fs;
-        if (!st_.sys->path_status(path_.c_str(), st_.follow_links, &fs)) {
+        if (!status(held, name_pos, &fs)) {
             refuse(path_.c_str(), error_text(errno ? errno : EIO).c_str());
             return false;
         }
@@ -182,15 +232,10 @@ private:
                                                                   : "not a regular file");
             return false;
         }
-        if (!fs.id.known)
+        if (!fs.id.known)   // to tell a file listed twice (engine/group.cpp)
             fs.id = st_.sys->identity(path_.c_str());
-        const DirRec* dir = directory(name_pos);
+        const DirRec* dir = directory(name_pos, held);
         if (!dir)
-            return false;
-        int added = fs.id.known ? taken_.insert(fs.id) : 1;
-        if (added < 0)
-            throw std::bad_alloc();
-        if (added == 0)   // listed before, here or under another path
             return false;
         out->path = path_.c_str();
         out->name_pos = name_pos;
@@ -207,7 +252,7 @@ private:
     std::string entry_, path_, cwd_;
     std::unordered_map<std::string, const DirRec*> dirs_;   // null: read by a walk
     const std::pair<const std::string, const DirRec*>* last_ = nullptr;   // the last one met
-    IdSet taken_;
+    std::vector<Held> held_;   // the outermost first
 };
 
 }  // namespace

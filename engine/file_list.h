@@ -3,8 +3,9 @@
 // (-0), read as the scan goes, so that the list is never held in memory.
 //
 // A relative path is taken from the current directory. Each file is taken
-// once, however often and under whatever paths it is listed, and not at all
-// when a walk of this scan read its directory (the walk took it). Its
+// once, however often and under whatever paths it is listed (grouping drops
+// the second record of a file), and not at all when a walk of this scan
+// read its directory (the walk took it). Its
 // directory is kept as a walk keeps a root's: opened by its path, its
 // identity recorded, so that every act on the file is checked as for a
 // walked one. An entry that is no regular file (a symbolic link is followed

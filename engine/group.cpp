@@ -5,6 +5,7 @@
 // with --across-roots one whose files all lie under one root.
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 #include "engine/group.h"
 #include "engine/name_index.h"
@@ -14,6 +15,9 @@ namespace {
 // The same-name count is shown after every this many groups, and exactly
 // at the end of the pass.
 constexpr int32_t COUNT_STRIDE = 64;
+
+// Records of a group compared one with another, up to this many followers.
+constexpr int32_t SMALL_GROUP = 32;
 
 void show_groups(ScanState& st)
 {
@@ -64,6 +68,53 @@ bool left_out(const ScanState& st, Fnode* first, Node* after)
     return all_reference || (st.extra.across_roots && one_root);
 }
 
+// A listed record (--files-from) whose file a record before it in the group
+// is: listed twice, or under two paths. Only records of one name can be one
+// file, so only a group's records are compared: one with another in a small
+// group, through a set of identities in a large one.
+bool listed_twice(const Fnode* first, const Fnode* f, IdSet* seen)
+{
+    if (!f->id.known)
+        return false;
+    if (seen->slots) {
+        int added = seen->insert(f->id);
+        if (added < 0)
+            throw std::bad_alloc();
+        return added == 0 && !root_of(f);
+    }
+    if (root_of(f))
+        return false;
+    for (const Node* n = &first->node; n != &f->node; n = n->next)
+        if (reinterpret_cast<const Fnode*>(n)->id == f->id)
+            return true;
+    return false;
+}
+
+// Takes each file of the group once: a file listed twice goes, uncounted.
+// True when any went.
+bool drop_listed_twice(ScanState& st, Fnode* first, Node* after, int32_t followers)
+{
+    IdSet seen{};
+    if (followers > SMALL_GROUP && !seen.init())
+        throw std::bad_alloc();
+    bool dropped = false;
+    for (Node* n = &first->node; n != after;) {
+        Node* next = n->next;
+        Fnode* f = reinterpret_cast<Fnode*>(n);
+        if (listed_twice(first, f, &seen)) {
+            RemoveNode(n);
+            free_fnode(f);
+            --st.numlisted;
+            --st.numfiles;
+            st.numpats -= st.pattern ? 1 : 0;
+            dropped = true;
+        }
+        n = next;
+    }
+    seen.release();
+    return dropped;
+}
+
 // Unlinks and frees the records from `first` up to `after`.
 void drop(Fnode* first, Node* after)
 {
@@ -86,6 +137,8 @@ void process_files(ScanState& st)
             break;
         Node* after = nullptr;
         int32_t matches = number_followers(st, f, &after);
+        if (matches > 0 && st.extra.list && drop_listed_twice(st, f, after, matches))
+            matches = number_followers(st, f, &after);
         if (matches < 0)
             break;
         if (matches > 0 && !left_out(st, f, after)) {

@@ -110,6 +110,12 @@ bool Platform::path_status(const char* path, bool, FileStatus* st)
     return stat(path, st);
 }
 
+bool Platform::status_in(DirHandle, const char*, bool, FileStatus*)
+{
+    errno = ENOSYS;
+    return false;
+}
+
 FILE* Platform::open_stream(const char* path, int* err)
 {
     errno = 0;

@@ -116,6 +116,20 @@ bool status_at(int dirfd, const char* name, int flags, FileStatus* st)
     return true;
 }
 
+// The status of `name` in `dirfd` itself, a link marked is_link: one query
+// for anything but a link, which is looked at once more, through, only when
+// it is to be followed.
+bool link_status(int dirfd, const char* name, bool follow, FileStatus* st)
+{
+    if (!status_at(dirfd, name, AT_SYMLINK_NOFOLLOW, st))
+        return false;
+    if (!st->is_link || !follow)
+        return true;
+    bool ok = status_at(dirfd, name, 0, st);
+    st->is_link = true;
+    return ok;
+}
+
 // ---------------------------------------------------------------- listing
 
 // On Linux the entries are read straight into the listing's own buffer
@@ -556,17 +570,14 @@ public:
 
     bool stat(const char* path, FileStatus* st) override { return path && status_at(AT_FDCWD, path, 0, st); }
 
-    // One query for anything but a link: a link is looked at once more,
-    // through, only when it is to be followed.
     bool path_status(const char* path, bool follow, FileStatus* st) override
     {
-        if (!path || !status_at(AT_FDCWD, path, AT_SYMLINK_NOFOLLOW, st))
-            return false;
-        if (!st->is_link || !follow)
-            return true;
-        bool ok = status_at(AT_FDCWD, path, 0, st);
-        st->is_link = true;
-        return ok;
+        return path && link_status(AT_FDCWD, path, follow, st);
+    }
+
+    bool status_in(DirHandle dir, const char* name, bool follow, FileStatus* st) override
+    {
+        return link_status(dir_fd(dir), name, follow, st);
     }
 
     std::unique_ptr<DirListing> open_dir(const char* path) override

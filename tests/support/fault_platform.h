@@ -97,6 +97,13 @@ public:
         st->times.creation_known = st->times.creation_known && !no_birth_times;
         return ok;
     }
+    bool status_in(DirHandle dir, const char* name, bool follow, FileStatus* st) override
+    {
+        *st = FileStatus();
+        bool ok = call(Op::PathStatus, below(dir, name).c_str(), [&] { return inner_.status_in(dir, name, follow, st); });
+        st->times.creation_known = st->times.creation_known && !no_birth_times;
+        return ok;
+    }
     std::unique_ptr<DirListing> open_dir(const char* p) override
     {
         std::unique_ptr<DirListing> d = call(Op::OpenDir, p, [&] { return inner_.open_dir(p); });
