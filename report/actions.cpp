@@ -354,7 +354,10 @@ void flush_batch(ScanState& st, ActionRun& run)
             p->act->fault = true;
         }
     }
-    if (!saving || (flush_sinkhole(st, run) == 0 && sync_manifest(st) == 0))
+    // The manifest's lines are handed to the system first, so that the
+    // volume's flush takes them along and its own flush finds nothing left.
+    if (!saving || (st.sys->flush_file(st.extra.manifest) == 0 && flush_sinkhole(st, run) == 0 &&
+                    sync_manifest(st) == 0))
         return;
     for (auto& p : run.batch) {
         if (p->way != Way::Trash && p->act->outcome == Outcome::Pending) {
