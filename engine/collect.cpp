@@ -449,7 +449,7 @@ void step(Walk& w)
         if (fs.is_file)
             take_file(w, pos, &fs);
         else if (fs.is_directory)
-            take_directory(w, pos, len, fs.is_link);
+            take_directory(w, pos, len, fs.is_link || fs.is_junction);
     } else if (kind == DirListing::ENTRY_FILE) {
         take_file(w, pos, nullptr);
     } else if (kind == DirListing::ENTRY_DIRECTORY) {

@@ -2,6 +2,7 @@
 #include "engine/reference.h"
 
 #include <cerrno>
+#include <string>
 
 namespace {
 
@@ -16,6 +17,22 @@ bool is_reference_id(const ScanState& st, const FileId& id)
     return false;
 }
 
+// One step up from `d`, whose path is `*path`: through "..", from the
+// directory itself, where the file system keeps it so; where paths are
+// resolved as text (Windows), to the directory above in the path.
+DirHandle up(ScanState& st, DirHandle d, std::string* path, FileId* id, int* err)
+{
+    if (PATH_SEP == '/')
+        return st.sys->open_dir_at(d, "..", true, id, err);
+    size_t end = path->size();
+    while (end > 0 && (*path)[end - 1] == PATH_SEP)
+        --end;
+    size_t cut = path->find_last_of(PATH_SEP, end ? end - 1 : 0);
+    if (cut != std::string::npos)   // the top ("C:\") stays itself
+        path->resize(cut + 1);
+    return st.sys->open_dir_path(path->c_str(), id, err);
+}
+
 }  // namespace
 
 int below_reference(ScanState& st, const char* path)
@@ -24,6 +41,7 @@ int below_reference(ScanState& st, const char* path)
         return 0;
     FileId id;
     int err = 0;
+    std::string where = path;
     DirHandle d = st.sys->open_dir_path(path, &id, &err);
     for (int steps = 0; d; ++steps) {
         if (steps == MAX_DEPTH) {   // no top in sight
@@ -35,15 +53,15 @@ int below_reference(ScanState& st, const char* path)
             st.sys->close_dir(d);
             return 1;
         }
-        FileId up;
-        DirHandle parent = st.sys->open_dir_at(d, "..", true, &up, &err);
+        FileId above;
+        DirHandle parent = up(st, d, &where, &above, &err);
         st.sys->close_dir(d);
-        if (parent && up == id) {   // the top of the file system
+        if (parent && above == id) {   // the top of the file system
             st.sys->close_dir(parent);
             return 0;
         }
         d = parent;
-        id = up;
+        id = above;
     }
     errno = err;
     return err == ENOSYS ? 0 : -1;

@@ -10,8 +10,9 @@
 
 // 1 when the directory `path` lies below a reference root, or below a
 // directory the walk of one entered through a link: each directory above
-// it is reached through "..", from the directory itself, and its identity
-// compared with theirs. 0 when it does not, or where the system cannot open
+// it is reached through "..", from the directory itself (on Windows, where
+// paths are resolved as text, the directory above in its path), and its
+// identity compared with theirs. 0 when it does not, or where the system cannot open
 // directories to act in them at all (the walk alone decides there). -1,
 // with errno set, when its way up cannot be followed.
 int below_reference(ScanState& st, const char* path);

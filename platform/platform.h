@@ -34,6 +34,8 @@ struct FileStatus {
     bool is_file = false;       // a regular file (a link's target, when it is one)
     bool is_directory = false;
     bool is_link = false;       // the entry itself is a symbolic link (only the walk's queries tell)
+    bool is_junction = false;   // a directory entry that is a Windows junction or directory link:
+                                // the walk enters it, and an act in it goes through it again
     uint64_t size = 0;
     FileTimes times;            // creation (birth, else status change), access, write
     FileId id;                  // where the query gives it without opening the file
@@ -72,7 +74,11 @@ using DirHandle = void*;    // a directory held open to act in it; null when an 
 
 // The error of an act on a file held open whose name, in its directory, no
 // longer leads to that file (it was replaced meanwhile).
+#ifdef ESTALE
 constexpr int ERR_NOT_THE_FILE = ESTALE;
+#else
+constexpr int ERR_NOT_THE_FILE = 0x7E57;   // a number the Windows runtime gives no error
+#endif
 
 class Platform {
 public:
@@ -120,7 +126,6 @@ public:
     virtual int write_file(FILE* f, const void* data, size_t len);
     virtual int flush_file(FILE* f);
     virtual int close_file(FILE* f);
-    virtual int copy_file_new(const char* from, const char* to) = 0;  // fails if `to` exists
     virtual int delete_file(const char* path) = 0;
     // Opens an existing file only to read its times, or (for_write) to set them.
     virtual FileHandle open_for_times(const char* path, bool for_write, int* err) = 0;
@@ -196,7 +201,7 @@ public:
     // or an error number; ENOSYS where there is none, and the desktop trash
     // in the file system is to be used instead. A file the bin would not
     // keep (too big, a drive without a bin) is never removed outright: it
-    // stays, with ENOTSUP.
+    // stays, with ENOTSUP. ERR_NOT_THE_FILE as for remove_file_at.
     virtual int recycle_file(DirHandle dir, const char* name, FileHandle h, const char* path) = 0;
     virtual uint32_t user_id() = 0;   // the numeric user id (0 where there is none)
 

@@ -309,13 +309,6 @@ constexpr int READ_TIMES_FLAGS = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
 FileHandle fd_handle(int fd) { return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd) + 1); }
 int handle_fd(FileHandle h) { return static_cast<int>(reinterpret_cast<intptr_t>(h) - 1); }
 
-int close_checked(int fd)
-{
-    if (close(fd) == 0 || errno == EINTR)
-        return 0;
-    return errno;
-}
-
 // Writes all `n` bytes; 0 or the error number.
 int write_all(int fd, const char* p, size_t n)
 {
@@ -335,14 +328,16 @@ int write_all(int fd, const char* p, size_t n)
 }
 
 // Copies every byte of `in` to `out`; 0 or the error number.
-// Copies the rest of `in` to `out` inside the kernel, where it can;
-// false (nothing copied) where it cannot, and the bytes pass through here.
+// Copies every byte of `in`, from its first, to `out` inside the kernel
+// where it can; false (nothing copied) where it cannot, and the bytes pass
+// through here. The position of `in` is left alone.
 bool copy_in_kernel(int in, int out, int* err)
 {
 #ifdef __linux__
     *err = 0;
+    off_t at = 0;
     for (bool first = true;; first = false) {
-        ssize_t n = sendfile(out, in, nullptr, size_t(1) << 30);
+        ssize_t n = sendfile(out, in, &at, size_t(1) << 30);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && first && (errno == EINVAL || errno == ENOSYS))
@@ -358,6 +353,7 @@ bool copy_in_kernel(int in, int out, int* err)
 #endif
 }
 
+// Copies every byte of `in`, from its first, to `out`; 0 or the error number.
 int copy_bytes(int in, int out)
 {
     int err = 0;
@@ -367,14 +363,15 @@ int copy_bytes(int in, int out)
     char* buf = static_cast<char*>(std::malloc(BUF));
     if (!buf)
         return ENOMEM;
-    for (;;) {
-        ssize_t r = read(in, buf, BUF);
+    for (off_t at = 0;;) {
+        ssize_t r = pread(in, buf, BUF, at);
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
             err = errno;
         if (r <= 0)
             break;
+        at += r;
         err = write_all(out, buf, static_cast<size_t>(r));
         if (err)
             break;
@@ -633,29 +630,6 @@ public:
         return f;
     }
 
-    int copy_file_new(const char* from, const char* to) override
-    {
-        int in = -1;
-        mode_t mode = 0;
-        int err = open_source(from, &in, &mode);
-        if (err)
-            return err;
-        int out = open(to, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
-        if (out < 0) {
-            err = errno;
-            close(in);
-            return err;   // nothing of ours to remove: the name may belong to another file
-        }
-        err = copy_bytes(in, out);
-        int cerr = close_checked(out);
-        if (!err)
-            err = cerr;
-        close(in);
-        if (err)
-            unlink(to);   // created exclusively above: only our partial copy is removed
-        return err;
-    }
-
     int delete_file(const char* path) override { return unlink(path) == 0 ? 0 : errno; }
 
     FileHandle open_for_times(const char* path, bool for_write, int* err) override
@@ -794,7 +768,7 @@ public:
     {
         int in = handle_fd(h);
         struct stat s;
-        if (fstat(in, &s) != 0 || lseek(in, 0, SEEK_SET) != 0)
+        if (fstat(in, &s) != 0)
             return errno;
         int fd = openat(dir_fd(to), to_name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, s.st_mode & 0777);
         if (fd < 0)

@@ -302,8 +302,8 @@ Act to_trash(ScanState& st, ActionRun& run, Pending& p)
     int err = recycle(*st.sys, p.place, p.f->pathname, &a.why);
     if (err == ENOSYS)
         err = trash_begin(*st.sys, p.place, p.f->pathname, &p.slot, &a.why);
-    else if (err == 0)
-        return done(st);
+    else if (err == 0 || err == ERR_NOT_THE_FILE)
+        return removed(st, err);
     if (err) {
         a.outcome = Outcome::NotDeleted;
         a.fault = true;
@@ -362,7 +362,10 @@ void flush_batch(ScanState& st, ActionRun& run)
             p->act->fault = true;
         }
     }
-    if (!saving || (flush_sinkhole(st, run) == 0 && sync_manifest(st) == 0))
+    // The manifest's lines are handed to the system first, so that the
+    // volume's flush takes them along and its own flush finds nothing left.
+    if (!saving || (st.sys->flush_file(st.extra.manifest) == 0 && flush_sinkhole(st, run) == 0 &&
+                    sync_manifest(st) == 0))
         return;
     for (auto& p : run.batch) {
         if (p->way != Way::Trash && p->act->outcome == Outcome::Pending) {
@@ -495,8 +498,19 @@ bool make_sinkhole(ScanState& st, ActionRun& run, const char* basename)
     const char* name = tdir(*st.sys, basename, ".sinkhole", 3);
     st.sinkholename = name ? name : "";
     int err = 0;
-    if (!st.sinkholename.empty() && st.sinkholename.size() + 2 <= size_t(PATH_BUF))
+    if (!st.sinkholename.empty() && st.sinkholename.size() + 2 <= size_t(PATH_BUF)) {
+        snprintf(run.sinkhole, PATH_BUF, "%s%c", st.sinkholename.c_str(), PATH_SEP);
+        run.s = run.sinkhole + strlen(run.sinkhole);
+        // Held open only once its manifest is made: a sinkhole whose manifest
+        // can't be made is removed again, and Windows keeps a held directory.
+        if (!start_manifest(st))
+            return false;
         run.sinkhole_dir = st.sys->open_dir_path(st.sinkholename.c_str(), nullptr, &err);
+        if (!run.sinkhole_dir) {
+            close_manifest(st);
+            st.sys->delete_file(st.extra.manifest_path.c_str());
+        }
+    }
     if (!run.sinkhole_dir) {
         if (!st.sinkholename.empty())
             st.sys->remove_directory(st.sinkholename.c_str());
@@ -504,10 +518,6 @@ bool make_sinkhole(ScanState& st, ActionRun& run, const char* basename)
         quit_error(st, "Can't create sinkhole");
         return false;
     }
-    snprintf(run.sinkhole, PATH_BUF, "%s%c", st.sinkholename.c_str(), PATH_SEP);
-    run.s = run.sinkhole + strlen(run.sinkhole);
-    if (!start_manifest(st))
-        return false;
     if (DirHandle out = st.sys->open_dir_path(st.outputname.c_str(), nullptr, &err)) {
         st.sys->flush_dir(out);   // a failure shows again at the first batch's flush
         st.sys->close_dir(out);

@@ -4,6 +4,7 @@
 // lost. (Faults in each step: test_fault_matrix; files changing meanwhile:
 // test_under_foot.)
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <random>
@@ -175,6 +176,25 @@ TEST(Actions, ABatchEndsAtEachQuestionAndAtAbort)
     EXPECT_EQ(stopped.t.read("a/notes.txt"), "AAA");
     EXPECT_TRUE(has(stopped.run.report(), "<< FILE MOVED >>" + stopped.t.path("c/notes.txt") + "\n"));
     EXPECT_EQ(copies(stopped.t).size(), 2u);
+}
+
+// A copy name taken by someone else between its choice and the copy keeps
+// their file; the copy fails with its reason and the file stays.
+TEST(Actions, ACopyNameTakenMeanwhileKeepsItsFile)
+{
+    ThreeCopies f;
+    f.run.move();
+    f.run.fp.other_volume(f.t.path("out"));
+    std::string taken;
+    f.run.fp.before(FaultOp::CopyToNew, 1, [&] {
+        taken = f.run.fp.last(FaultOp::CopyToNew).to;
+        std::ofstream(taken, std::ios::binary) << "theirs";
+    });
+    f.run.scan();
+    EXPECT_EQ(TestTree::read_path(taken), "theirs");
+    EXPECT_TRUE(has(f.run.report(), f.t.path("b/notes.txt") + "\n<< COPY TO SINKHOLE FAILED: ERROR:   can't copy"))
+        << f.run.report();
+    EXPECT_EQ(f.t.read("b/notes.txt"), "BBBB");
 }
 
 }  // namespace

@@ -180,16 +180,18 @@ TEST(Restore, WhatCannotGoBackStaysForASecondTry)
     std::error_code ec;   // a link put where a directory was is not followed
     t.dir("elsewhere");
     std::filesystem::create_directory_symlink(t.path("elsewhere"), t.path("a/deep"), ec);
+    bool linked = !ec && std::filesystem::is_symlink(std::filesystem::symlink_status(t.path("a/deep"), ec));
     t.file("a/x.txt", "a newcomer", 10);
     CliResult r = run_cli({"--restore", run.st.sinkholename});
     EXPECT_EQ(r.status, CLI_INCOMPLETE);
     EXPECT_TRUE(has(r.err, "PLACE TAKEN, NOT RESTORED: " + t.path("a/x.txt") + "\n")) << r.err;
     EXPECT_EQ(t.read("a/x.txt"), "a newcomer");
     EXPECT_TRUE(t.names("elsewhere").empty()) << "the restore wrote through a link";
-    EXPECT_EQ(t.exists("a/deep/y 100%.dat"), bool(ec));
+    EXPECT_EQ(t.exists("a/deep/y 100%.dat"), !linked);
     EXPECT_TRUE(t.exists("out/twinfiles000.sinkhole.manifest"));
 
-    std::filesystem::remove(t.path("a/deep"));
+    if (linked)   // (Wine claims to make links, and makes none)
+        std::filesystem::remove(t.path("a/deep"));
     std::filesystem::remove(t.path("a/x.txt"));
     EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}).status, CLI_DONE);
     for (int i = 0; i < 4; ++i) {

@@ -93,4 +93,16 @@ case_ "restore"                0 "2 FILES RESTORED, 0 LEFT IN THE SINKHOLE" --re
 [ "$(date -r "$r/a/x.txt" +%Y)$(cat "$r/b/x.txt")" = 2019b ] || fail "restore: not back as it was"
 [ -z "$(ls -A "$s")" ] && [ ! -e "$s.manifest" ] || fail "restore: the sinkhole still holds something"
 case_ "second restore"         0 "NOTHING TO RESTORE"                 --restore "$s"
+
+# --trash: the desktop trash on Linux, the Recycle Bin under Wine (kept in
+# the same place). One that will not take the file never removes it outright.
+export XDG_DATA_HOME="$work/data"
+mkdir "$work/data"
+files a b
+case_ "--trash"                0 "1 moved to the trash, 1 newest kept" -y --delete --trash -o "$o" "$r"
+[ ! -e "$r/a/x.txt" ] && [ "$(cat "$work/data/Trash/files/x.txt")" = a ] || fail "--trash: not in the trash"
+files a b
+rm -r "$work/data/Trash/files" && echo >"$work/data/Trash/files"
+case_ "--trash, no trash"      4 "1 NOT DELETED - "                   -y --delete --trash -o "$o" "$r"
+[ "$(cat "$r/a/x.txt")" = a ] || fail "--trash, no trash: the file is gone"
 verdict "twinex-cli exit codes"

@@ -4,7 +4,7 @@
 // (to change files under a scan's feet).
 //
 //     FaultPlatform fp(system_platform());
-//     fp.fail(FaultOp::CopyFileNew, 2, ENOSPC);     // the 2nd copy: disk full
+//     fp.fail(FaultOp::CopyToNew, 2, ENOSPC);       // the 2nd copy: disk full
 //     fp.before(FaultOp::DeleteFile, 1, [&] { ... });
 //     fp.before(FaultOp::OpenDir, 1, [&] { if (fp.last(FaultOp::OpenDir).path == dir) ... }, -1);
 //
@@ -27,7 +27,7 @@
 // CloseFile: of a file made by create_new_file (a failed close still
 // closes it).
 enum class FaultOp {
-    Stat, OpenDir, EntryStatus, Identity, CreateDirectory, CreateNewFile, CopyFileNew, DeleteFile,
+    Stat, OpenDir, EntryStatus, Identity, CreateDirectory, CreateNewFile, DeleteFile,
     OpenForRead, OpenForWrite, GetFileTimes, SetFileTimes, WriteFile, FlushFile, CloseFile,
     OpenForReading, ReadBytes, RenameNew,
     // acting through a directory held open; a call's path is the full path
@@ -130,10 +130,6 @@ public:
         if (!closed)
             inner_.close_file(f);   // a failed close still closes it
         return err;
-    }
-    int copy_file_new(const char* from, const char* to) override
-    {
-        return call(Op::CopyFileNew, from, [&] { return inner_.copy_file_new(from, to); }, nullptr, to);
     }
     int delete_file(const char* p) override { return call(Op::DeleteFile, p, [&] { return inner_.delete_file(p); }); }
     FileHandle open_for_times(const char* p, bool for_write, int* e) override

@@ -56,7 +56,6 @@ public:
     int write_file(FILE*, const void*, size_t) override { return EIO; }
     int flush_file(FILE*) override { return EIO; }
     int close_file(FILE* f) override { return f && fclose(f) == 0 ? 0 : EIO; }
-    int copy_file_new(const char*, const char*) override { return EACCES; }
     int delete_file(const char*) override { return EACCES; }
     FileHandle open_for_times(const char*, bool, int* err) override { return denied(err); }
     bool get_file_times(FileHandle, FileTimes*) override { return false; }
