@@ -3,6 +3,7 @@
 // directories, and one file reached under two names, which must never be
 // lost. (Faults in each step: test_fault_matrix; files changing meanwhile:
 // test_under_foot.)
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -201,6 +202,17 @@ TEST(Actions, ACopyNameTakenMeanwhileKeepsItsFile)
 
 namespace {
 
+std::vector<std::string> sorted_lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = std::min(text.find('\n', at), text.size());
+        out.push_back(text.substr(at, end - at));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
 // A library (a reference root inside the root "photos") and a card. Each
 // name: a reference copy newer, older and equal in time to the outside
 // ones; two reference copies and an outside one; reference copies alone;
@@ -246,7 +258,8 @@ TEST(Reference, ReferenceCopiesStayAndOnlyTheirGroupsAreActedOn)
         run.roots({"photos", "card"});
         run.root("photos/lib", true);
         run.scan();
-        EXPECT_EQ(run.report(), c.golden ? golden(c.golden, t) : run.report());
+        // Groups and files follow the order the listings give: their lines are compared as sets.
+        EXPECT_EQ(sorted_lines(run.report()), sorted_lines(c.golden ? golden(c.golden, t) : run.report()));
         for (const auto& f : LIBRARY) {
             std::string rel = f.rel;
             bool stays = has(rel, "/lib/") || has(rel, "none") || has(c.left, rel);
