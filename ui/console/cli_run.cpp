@@ -21,6 +21,7 @@
 
 const char* const cli_usage_text =
     "usage: twinex-cli [options] ROOT...\n"
+    "       twinex-cli [options] --files-from LIST [ROOT...]\n"
     "Finds files of the same name under the ROOT directories, writes a report of\n"
     "every group (twinfilesNNN.txt) and prints the report's path.\n"
     "  -o, --output DIR      directory for the report and the sinkhole, made when\n"
