@@ -28,8 +28,10 @@
 
 #include "engine/collect.h"
 #include "engine/exclude.h"
+#include "engine/file_list.h"
 #include "engine/name_index.h"
 #include "engine/name_key.h"
+#include "engine/reference.h"
 #include "engine/status_reads.h"
 #include "match/match.h"
 
@@ -50,7 +52,9 @@ struct Level {
 
 struct Walk {
     ScanState& st;
-    Dnode* dnode;
+    Dnode* dnode;            // null for named files
+    int32_t* counted;        // the root's count of files, or the list's
+    const DirRec* named_dir = nullptr;   // the directory of the named file being taken
     NameIndex* index;
     char dirname[PATH_BUF];
     Level* levels = nullptr;
@@ -65,7 +69,8 @@ struct Walk {
     std::string key;        // room for a name's key
 
     Walk(ScanState& s, Dnode* d, NameIndex* ix)
-        : st(s), dnode(d), index(ix), rules(name_rules(s)), keyed(rules.unicode || rules.copies)
+        : st(s), dnode(d), counted(d ? &d->numfiles : &s.numlisted), index(ix), rules(name_rules(s)),
+          keyed(rules.unicode || rules.copies)
     {
         dirname[0] = 0;
     }
@@ -180,12 +185,20 @@ bool first_visit(Walk& w, DirListing* dir, FileId* id)
     return added > 0;
 }
 
-// The record of a directory entered: its parent, its identity and where
-// its path ends.
+// The record of a directory entered: its parent, its identity, where its
+// path ends, and whether it holds reference copies: so does every directory
+// entered through a reference root; one entered through a link otherwise
+// is asked of the file system. A reference root, and a link its walk
+// follows, mark the tops of reference trees.
 const DirRec* keep_directory(Walk& w, size_t pos, const FileId& id, bool via_link)
 {
     const DirRec* parent = w.depth > 0 ? w.levels[w.depth - 1].rec : nullptr;
-    w.st.dirs.push_back(DirRec{parent, id, uint32_t(pos), via_link});
+    bool reference = parent ? parent->reference : w.dnode->reference;
+    if (!reference && via_link)   // one whose way up cannot be followed is never acted in
+        reference = below_reference(w.st, std::string(w.dirname, pos).c_str()) != 0;
+    if (reference && (via_link || !parent))
+        w.st.reference_ids.push_back(id);
+    w.st.dirs.push_back(DirRec{parent, id, uint32_t(pos), via_link, reference, w.dnode});
     return &w.st.dirs.back();
 }
 
@@ -276,7 +289,7 @@ void want_status(Walk& w, Fnode* f)
     f->wanted = true;
     if (f->time_known)   // the listing told it
         return;
-    for (size_t d = w.depth; d > 0 && w.levels[d - 1].pos >= f->dir->path_len; --d) {
+    for (size_t d = f->dir ? w.depth : 0; d > 0 && w.levels[d - 1].pos >= f->dir->path_len; --d) {
         if (w.levels[d - 1].rec == f->dir) {
             w.wanted[d - 1].push_back(f);
             return;
@@ -331,27 +344,48 @@ Fnode* make_record(Walk& w, size_t pos, const FileStatus* fs)
     return f;
 }
 
-// A regular file: counted, tested against the pattern, collected.
+// Whether the file's size lies within --min-size and --max-size; its status
+// is read for it when the listing told only the kind of the entry (and then
+// kept in *fs). A file whose status cannot be read is left out, warned of.
+bool size_fits(Walk& w, const FileStatus** fs, FileStatus* own)
+{
+    const ExtraOptions& x = w.st.extra;
+    if (!x.min_given && !x.max_given)
+        return true;
+    if (!*fs) {
+        if (!w.levels[w.depth - 1].dir->entry_status(w.dirname, own)) {
+            tell(w.st, "WARNING: Can't get datestamp of file", w.dirname, nullptr);
+            return false;
+        }
+        *fs = own;
+    }
+    return (*fs)->size >= x.min_size && (*fs)->size <= x.max_size;
+}
+
+// A regular file: counted, tested against the pattern and the size limits,
+// collected.
 void take_file(Walk& w, size_t pos, const FileStatus* fs)
 {
     ScanState& st = w.st;
     const char* name = w.dirname + pos;
     ++st.numfiles;
-    ++w.dnode->numfiles;
+    ++*w.counted;
     if (st.numfiles % COUNT_STRIDE == 0)
         show_count(st);
-    if (st.pattern) {
-        uint32_t p_error = 0;
-        if (!match_name(name, st.pattern, st.i_flag, st.extra.unicode, &p_error)) {
-            if (p_error)
-                pattern_failure(w, p_error);
-            return;
-        }
-        ++st.numpats;
+    uint32_t p_error = 0;
+    if (st.pattern && !match_name(name, st.pattern, st.i_flag, st.extra.unicode, &p_error)) {
+        if (p_error)
+            pattern_failure(w, p_error);
+        return;
     }
+    FileStatus own;
+    if (!size_fits(w, &fs, &own))
+        return;
+    if (st.pattern)
+        ++st.numpats;
     Fnode* f = make_record(w, pos, fs);
     if (f)
-        f->dir = w.levels[w.depth - 1].rec;
+        f->dir = w.depth > 0 ? w.levels[w.depth - 1].rec : w.named_dir;
     if (!f || !w.index->reserve_one()) {
         if (f)
             free_fnode(f);
@@ -484,15 +518,22 @@ void get_names(ScanState& st, const char* dname, Dnode* dnode)
     show_count(st);
 }
 
+// Reference roots are walked first, so that every directory below one is
+// first reached through it, whichever other root or link leads there too.
 bool collect_roots(ScanState& st)
 {
     bool whole = true;
-    for (Node* n = FirstNode(&st.dlist); n && n->next && whole;) {
-        Dnode* d = reinterpret_cast<Dnode*>(n);
-        get_names(st, d->dname, d);
-        whole = !st.abort_flag;   // d may be gone: a pattern error releases the roots
-        n = whole ? n->next : nullptr;
+    for (bool reference : {true, false}) {
+        for (Node* n = FirstNode(&st.dlist); n && n->next && whole;) {
+            Dnode* d = reinterpret_cast<Dnode*>(n);
+            if (d->reference == reference)
+                get_names(st, d->dname, d);
+            whole = !st.abort_flag;   // d may be gone: a pattern error releases the roots
+            n = whole ? n->next : nullptr;
+        }
     }
+    if (whole && st.extra.list)
+        whole = collect_list(st);
     if (whole)
         whole = rank_groups(st);
     free_name_index(st);   // the statuses still being read are dropped
@@ -528,6 +569,25 @@ bool rank_groups(ScanState& st)
         f = next;
     }
     return true;
+}
+
+bool collect_named(ScanState& st, NamedFiles& source)
+{
+    NameIndex* index = scan_index(st);
+    if (!index) {
+        quit_error(st, "OUT OF MEMORY");
+        return false;
+    }
+    Walk w(st, nullptr, index);
+    NamedFile file;
+    while (!w.stopped && !st.abort_flag && source.next(&file)) {
+        size_t len = strlen(file.path);
+        memcpy(w.dirname, file.path, len + 1);   // the source keeps it within PATH_BUF
+        w.named_dir = file.dir;
+        take_file(w, file.name_pos, &file.status);
+    }
+    show_count(st);
+    return !w.stopped && !st.abort_flag;
 }
 
 const char* is_protected(const ScanState& st, const char* pathname)

@@ -45,6 +45,8 @@ struct IdSet {
         return 1;
     }
 
+    bool contains(const FileId& id) const { return id.known && find(slots, mask, id)->known; }
+
 private:
     static constexpr uint32_t START_SLOTS = 256;
 

@@ -83,7 +83,7 @@ void Place::close()
 
 bool differs_from_record(const FileStatus& now, const Fnode* f)
 {
-    FileId id = record_status(f).id;
+    FileId id = record_id(f);
     return !now.is_file || !f->time_known || now.times.write != f->mtime || now.size != f->size ||
            (now.id.known && id.known && !(now.id == id));
 }

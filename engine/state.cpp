@@ -137,6 +137,7 @@ void cleanup(ScanState& st)
     free_files(&st.flist);
     free_roots(&st.dlist);
     std::deque<DirRec>().swap(st.dirs);
+    st.reference_ids.clear();
     if (st.pattern) {
         free(st.pattern);
         st.pattern = nullptr;

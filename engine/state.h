@@ -22,6 +22,7 @@ struct Dnode {
     Node node;          // must stay first
     char* dname;        // owned; no trailing separator (a drive stays "C:")
     int32_t numfiles;   // regular files met under this root in this scan
+    bool reference;     // its files are reference copies: never moved or deleted
 };
 
 // One directory the walk read: enough to reach it again from its root, one
@@ -32,6 +33,8 @@ struct DirRec {
     FileId id;              // the identity the walk saw
     uint32_t path_len;      // separator included
     bool via_link;          // its name in the parent is a symbolic link the walk followed (-L)
+    bool reference;         // reached through a reference root: its files are reference copies
+    const Dnode* root;      // the root it was walked from; null for a listed file's directory
 };
 
 // One collected file. Its status comes with the listing where the listing
@@ -63,13 +66,23 @@ struct Fnode {
 void keep_status(Fnode* f, const FileStatus& fs);
 // What collection read of the file, as the status query gave it.
 FileStatus record_status(const Fnode* f);
+// The file's identity, as collection read it.
+inline FileId record_id(const Fnode* f)
+{
+    FileId id;
+    id.volume = f->id_volume;
+    id.index = f->id_index;
+    id.known = f->id_known;
+    return id;
+}
 
 // What the report recorded, counted for a summary at the end of a run. The
 // report writer fills it; the report itself never reads it.
 struct ReportCounts {
     int32_t files = 0;         // files listed in groups
     int32_t done = 0;          // moved or deleted
-    int32_t newest_kept = 0;   // delete runs: the newest file of each name, kept
+    int32_t newest_kept = 0;   // delete runs: the newest (or oldest) file of each name, kept
+    int32_t reference_kept = 0;   // reference copies, left in place
     int32_t answered_no = 0;   // left in place because the question was answered no
     // Every other file left in place, counted by its mark in the report
     // ("NOT DELETED - FILE CHANGED SINCE SCAN"), in the order first met.
@@ -119,6 +132,8 @@ struct ScanState {
     int32_t numpats = 0;
     int32_t numunread = 0;   // directories that could not be opened or read to the end
     int32_t numfaults = 0;   // files left in place by a failure, not by a rule the user chose
+    int32_t numrefused = 0;  // entries of a file list that are no regular file, or could not be read
+    int32_t numlisted = 0;   // files taken from a file list (counted in numfiles too)
 
     ReportCounts counts;
 
@@ -139,6 +154,10 @@ struct ScanState {
     std::unique_ptr<char[]> report_buffer;   // the report stream's buffer, which outlives it
 
     ExtraOptions extra;           // the console program's further choices
+    // The identities of the reference roots, and of the directories their
+    // walk entered through a link: every directory below one of them holds
+    // reference copies (engine/file_list.h).
+    std::vector<FileId> reference_ids;
 };
 
 // Reads WINDIR, SYSTEMROOT and PROGRAMFILES into their strings.
@@ -158,6 +177,13 @@ int isdirectory(ScanState& st, const char* pathname);
 // Equal names under the comparison rule: byte for byte, or with only the
 // ASCII letters a to z folded onto A to Z when i_flag is set.
 bool same_name(const char* a, const char* b, int i_flag);
+
+// A reference copy: a file found through a reference root. The walk
+// decides it, never the path's text (DirRec::reference).
+inline bool is_reference(const Fnode* f)
+{
+    return f->dir && f->dir->reference;
+}
 
 // The text a record is grouped by: its own name, or the key the scan's name
 // rules made of it (engine/name_key.h), kept in the record's block.

@@ -102,6 +102,17 @@ public:
     {
         return stat(path, st);
     }
+    // The status of `path` itself: a symbolic link at its end is followed
+    // only when `follow`, and is marked is_link either way. False, with
+    // errno set, when it cannot be read. By default (a system that does not
+    // tell links apart here) the same as stat.
+    virtual bool path_status(const char* path, bool follow, FileStatus* st);
+    // The same for the entry `name` of a directory held open (below); false
+    // with errno ENOSYS where the system cannot look it up from there.
+    virtual bool status_in(DirHandle dir, const char* name, bool follow, FileStatus* st);
+    // Opens an existing file to read it as a stream, a pipe included (a
+    // list of files); null with the error number in *err.
+    virtual FILE* open_stream(const char* path, int* err);
     // Error results are C runtime error numbers (errno values); 0 is success.
     virtual int create_directory(const char* path) = 0;
     // Creates a new file for writing ("wb"); fails with EEXIST when the name

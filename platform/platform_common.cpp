@@ -134,6 +134,25 @@ std::string ctime_text(int64_t unix_seconds)
 // Both systems write a created file through the C runtime, which sets errno
 // on a failed write, flush or close; a failure without one still counts as
 // an input/output error.
+bool Platform::path_status(const char* path, bool, FileStatus* st)
+{
+    return stat(path, st);
+}
+
+bool Platform::status_in(DirHandle, const char*, bool, FileStatus*)
+{
+    errno = ENOSYS;
+    return false;
+}
+
+FILE* Platform::open_stream(const char* path, int* err)
+{
+    errno = 0;
+    FILE* f = fopen(path, "rb");
+    *err = f ? 0 : (errno ? errno : EIO);
+    return f;
+}
+
 int Platform::write_file(FILE* f, const void* data, size_t len)
 {
     errno = 0;

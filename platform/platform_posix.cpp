@@ -116,6 +116,20 @@ bool status_at(int dirfd, const char* name, int flags, FileStatus* st)
     return true;
 }
 
+// The status of `name` in `dirfd` itself, a link marked is_link: one query
+// for anything but a link, which is looked at once more, through, only when
+// it is to be followed.
+bool link_status(int dirfd, const char* name, bool follow, FileStatus* st)
+{
+    if (!status_at(dirfd, name, AT_SYMLINK_NOFOLLOW, st))
+        return false;
+    if (!st->is_link || !follow)
+        return true;
+    bool ok = status_at(dirfd, name, 0, st);
+    st->is_link = true;
+    return ok;
+}
+
 // ---------------------------------------------------------------- listing
 
 // On Linux the entries are read straight into the listing's own buffer
@@ -317,14 +331,16 @@ int write_all(int fd, const char* p, size_t n)
 }
 
 // Copies every byte of `in` to `out`; 0 or the error number.
-// Copies the rest of `in` to `out` inside the kernel, where it can;
-// false (nothing copied) where it cannot, and the bytes pass through here.
+// Copies every byte of `in`, from its first, to `out` inside the kernel
+// where it can; false (nothing copied) where it cannot, and the bytes pass
+// through here. The position of `in` is left alone.
 bool copy_in_kernel(int in, int out, int* err)
 {
 #ifdef __linux__
     *err = 0;
+    off_t at = 0;
     for (bool first = true;; first = false) {
-        ssize_t n = sendfile(out, in, nullptr, size_t(1) << 30);
+        ssize_t n = sendfile(out, in, &at, size_t(1) << 30);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && first && (errno == EINVAL || errno == ENOSYS))
@@ -340,6 +356,7 @@ bool copy_in_kernel(int in, int out, int* err)
 #endif
 }
 
+// Copies every byte of `in`, from its first, to `out`; 0 or the error number.
 int copy_bytes(int in, int out)
 {
     int err = 0;
@@ -349,14 +366,15 @@ int copy_bytes(int in, int out)
     char* buf = static_cast<char*>(std::malloc(BUF));
     if (!buf)
         return ENOMEM;
-    for (;;) {
-        ssize_t r = read(in, buf, BUF);
+    for (off_t at = 0;;) {
+        ssize_t r = pread(in, buf, BUF, at);
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0)
             err = errno;
         if (r <= 0)
             break;
+        at += r;
         err = write_all(out, buf, static_cast<size_t>(r));
         if (err)
             break;
@@ -552,6 +570,16 @@ public:
 
     bool stat(const char* path, FileStatus* st) override { return path && status_at(AT_FDCWD, path, 0, st); }
 
+    bool path_status(const char* path, bool follow, FileStatus* st) override
+    {
+        return path && link_status(AT_FDCWD, path, follow, st);
+    }
+
+    bool status_in(DirHandle dir, const char* name, bool follow, FileStatus* st) override
+    {
+        return link_status(dir_fd(dir), name, follow, st);
+    }
+
     std::unique_ptr<DirListing> open_dir(const char* path) override
     {
         int fd = open(path, DIR_FLAGS);
@@ -743,7 +771,7 @@ public:
     {
         int in = handle_fd(h);
         struct stat s;
-        if (fstat(in, &s) != 0 || lseek(in, 0, SEEK_SET) != 0)
+        if (fstat(in, &s) != 0)
             return errno;
         int fd = openat(dir_fd(to), to_name, O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, s.st_mode & 0777);
         if (fd < 0)

@@ -37,6 +37,7 @@ struct Pending {
     Platform& sys;
     Act* act = nullptr;
     const Fnode* f = nullptr;
+    const Fnode* keep = nullptr;   // the file its group keeps (delete runs)
     Way way = Way::Copy;
     Place place;                 // the original, held open
     FileStatus before;           // the original as it was copied or recorded
@@ -104,12 +105,19 @@ bool moved_before(const ActionRun& run, const Fnode* fnode)
 }
 
 // A rule the user chose that keeps the file before anything is opened: a
-// protected directory, or one path met twice.
+// reference copy, a group without one, a protected directory, or one path
+// met twice. The file a delete run keeps is asked only about the first two.
 const char* rule_to_keep(ScanState& st, const ActionRun& run, const Fnode* fnode)
 {
+    if (is_reference(fnode))
+        return reference_mark;
+    if (run.reference && !run.keep)
+        return "NO REFERENCE COPY";
+    if (is_kept(run, fnode))
+        return nullptr;
     if (const char* dir = is_protected(st, fnode->pathname))
         return dir;
-    if (run.del && same_path(fnode, run.first))
+    if (run.del && same_path(fnode, run.keep))
         return "SAME FILE AS KEPT";
     if (run.move && moved_before(run, fnode))
         return "SAME FILE AS MOVED";
@@ -125,7 +133,7 @@ Act check_against_kept(ScanState& st, const ActionRun& run, Pending& p)
     if (differs_from_record(now, p.f))
         return changed();
     Place kept(*st.sys);
-    if (!kept.open(run.first))
+    if (!kept.open(run.keep))
         return changed();
     if (now.id == kept.status().id)
         return refused("SAME FILE AS KEPT", false);
@@ -171,8 +179,8 @@ bool still_same(ScanState& st, const ActionRun& run, const Pending& p)
         return false;
     if (!run.del)
         return same_state(now, p.before);
-    Place kept(*st.sys);
-    return !differs_from_record(now, p.f) && kept.open(run.first);
+    Place kept(*st.sys);   // of the file's own group: the batch may span several
+    return !differs_from_record(now, p.f) && kept.open(p.keep);
 }
 
 // The outcome of a removal.
@@ -354,7 +362,10 @@ void flush_batch(ScanState& st, ActionRun& run)
             p->act->fault = true;
         }
     }
-    if (!saving || (flush_sinkhole(st, run) == 0 && sync_manifest(st) == 0))
+    // The manifest's lines are handed to the system first, so that the
+    // volume's flush takes them along and its own flush finds nothing left.
+    if (!saving || (st.sys->flush_file(st.extra.manifest) == 0 && flush_sinkhole(st, run) == 0 &&
+                    sync_manifest(st) == 0))
         return;
     for (auto& p : run.batch) {
         if (p->way != Way::Trash && p->act->outcome == Outcome::Pending) {
@@ -410,6 +421,31 @@ Act finish(ScanState& st, const ActionRun& run, Pending& p)
     return removed(st, err);
 }
 
+const Fnode* next_in_group(const ScanState& st, const Fnode* first, const Fnode* f)
+{
+    const Node* n = f->node.next;
+    const Fnode* next = n && n->next ? reinterpret_cast<const Fnode*>(n) : nullptr;
+    return next && same_group(first, next, st.i_flag) ? next : nullptr;
+}
+
+// The file of the group starting at `first` that stays in a delete run: the
+// newest (the first record); with --keep oldest the earliest last-write
+// time; with reference roots the newest reference copy, null when there is
+// none. Of equal times, the one that comes first in the report.
+const Fnode* file_to_keep(const ScanState& st, const ActionRun& run, const Fnode* first)
+{
+    if (!run.reference && !st.extra.keep_oldest)
+        return first;
+    const Fnode* keep = run.reference ? nullptr : first;
+    for (const Fnode* f = first; f; f = next_in_group(st, first, f)) {
+        if (run.reference && is_reference(f) && (!keep || f->mtime > keep->mtime))
+            keep = f;
+        else if (!run.reference && f->mtime < keep->mtime)
+            keep = f;
+    }
+    return keep;
+}
+
 void close_dirs(ScanState& st, ActionRun& run, bool keep_group)
 {
     for (DirHandle d : run.dirs)
@@ -433,6 +469,8 @@ Act refused(const std::string& why, bool fault)
     return a;
 }
 
+const char* const reference_mark = "REFERENCE";
+
 ActionRun::ActionRun() = default;
 ActionRun::~ActionRun() = default;
 
@@ -441,6 +479,8 @@ void begin_run(const ScanState& st, ActionRun& run)
     run.move = st.m_flag != 0;
     run.del = !run.move && st.dom_flag == -1;
     run.saving = run.move || (run.del && st.save_flag);
+    for (const Node* n = st.dlist.head; n && n->next; n = n->next)
+        run.reference = run.reference || reinterpret_cast<const Dnode*>(n)->reference;
 }
 
 void end_run(ScanState& st, ActionRun& run)
@@ -515,25 +555,33 @@ void fail_groupdir(ScanState& st, ActionRun& run, const char* group)
     quit_error(st, text.c_str());
 }
 
-void begin_group(ScanState&, ActionRun& run, const Fnode* first)
+void begin_group(ScanState& st, ActionRun& run, const Fnode* first)
 {
-    run.first = first;
+    run.keep = file_to_keep(st, run, first);
     run.moved.clear();
     run.moved_files.clear();
 }
 
-void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int matches, Act* act)
+bool is_kept(const ActionRun& run, const Fnode* fnode)
+{
+    return run.del && fnode == run.keep;
+}
+
+void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, Act* act)
 {
     *act = Act();
-    if ((!run.move && !run.del) || matches == 0)
+    if (!run.move && !run.del)
         return;
     if (const char* why = rule_to_keep(st, run, fnode)) {
         *act = refused(why, false);
         return;
     }
+    if (is_kept(run, fnode))
+        return;
     auto p = std::make_unique<Pending>(*st.sys);
     p->act = act;
     p->f = fnode;
+    p->keep = run.keep;
     *act = check_file(st, run, *p);
     if (act->outcome != Outcome::Kept || (st.request_flag && !user_agrees(st, fnode)))
         return;

@@ -39,6 +39,9 @@ struct Act {
 
 Act refused(const std::string& why, bool fault);
 
+// The mark of a reference copy in a move or delete run ("NOT MOVED - REFERENCE").
+extern const char* const reference_mark;
+
 // One file whose act waits for its batch to reach the disk.
 struct Pending;
 
@@ -52,6 +55,7 @@ struct ActionRun {
     bool move = false;     // a move run
     bool del = false;      // a delete run
     bool saving = false;   // files are copied into the sinkhole first
+    bool reference = false;   // reference roots were given: only groups with a reference copy are acted on
 
     char sinkhole[PATH_BUF] = {};   // sinkholename, separator, group name, separator
     char* s = nullptr;              // where the group name goes
@@ -61,9 +65,10 @@ struct ActionRun {
     std::string why;
     std::string msg;
 
-    // The group being written: its first record, and the identities and
-    // records of the files moved so far.
-    const Fnode* first = nullptr;
+    // The group being written: the file a delete run keeps (with reference
+    // roots, the newest reference copy, null when there is none), and the
+    // identities and records of the files moved so far.
+    const Fnode* keep = nullptr;
     std::vector<FileId> moved;
     std::vector<const Fnode*> moved_files;
 
@@ -96,10 +101,11 @@ bool make_groupdir(ScanState& st, ActionRun& run, const char* group);
 void fail_groupdir(ScanState& st, ActionRun& run, const char* group);
 // The group starting at `first` is next.
 void begin_group(ScanState& st, ActionRun& run, const Fnode* first);
-// Acts on one record; `matches` counts from 1 in a move run and from 0 in a
-// delete run (0: the group's first record, the one kept). `act` must stay
-// where it is until the batch is complete: a Pending outcome is decided then.
-void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, int matches, Act* act);
+// The file of the group a delete run keeps, written without a mark.
+bool is_kept(const ActionRun& run, const Fnode* fnode);
+// Acts on one record of the group begun. `act` must stay where it is until
+// the batch is complete: a Pending outcome is decided then.
+void act_on_file(ScanState& st, ActionRun& run, const Fnode* fnode, Act* act);
 // True when the batch is full and should be completed before the next file.
 bool batch_full(const ActionRun& run);
 // Brings the batch to the disk and completes the acts waiting on it.

@@ -142,9 +142,15 @@ void JsonOut::header(const ActionRun& run, int64_t now)
         const Dnode* d = reinterpret_cast<const Dnode*>(n);
         put(first ? "{" : ", {");
         name_field("path", d->dname ? d->dname : "");
-        put(", \"checked\": " + number(d->numfiles) + "}");
+        put(", \"checked\": " + number(d->numfiles) + ", \"reference\": " + (d->reference ? "true" : "false") + "}");
     }
-    put("],\n\"total_checked\": " + number(st_.numfiles) + ",\n");
+    put("],\n");
+    if (st_.extra.list) {
+        put("\"files_from\": {");
+        name_field("path", st_.extra.list_name.c_str());
+        put(", \"checked\": " + number(st_.numlisted) + "},\n");
+    }
+    put("\"total_checked\": " + number(st_.numfiles) + ",\n");
     if (st_.pattern) {
         name_field("pattern", st_.pattern);
         put(",\n\"matching_total\": " + number(st_.numpats) + ",\n");
@@ -154,15 +160,23 @@ void JsonOut::header(const ActionRun& run, int64_t now)
         bool valid = true;
         put((i ? ", " : "") + json_string(st_.extra.excludes[i].c_str(), &valid));
     }
-    put("],\n\"case_insensitive\": " + std::string(st_.i_flag ? "true" : "false"));
+    put("],\n");
+    if (st_.extra.min_given)
+        put("\"min_size\": " + number((long long)st_.extra.min_size) + ",\n");
+    if (st_.extra.max_given)
+        put("\"max_size\": " + number((long long)st_.extra.max_size) + ",\n");
+    put("\"case_insensitive\": " + std::string(st_.i_flag ? "true" : "false"));
     if (st_.extra.unicode)
         put(",\n\"unicode\": true");
     if (st_.extra.copies)
         put(",\n\"copies\": true");
+    if (st_.extra.across_roots)
+        put(",\n\"across_roots\": true");
     put(",\n\"groups_found\": " + number(st_.numdups) + ",\n\"action\": \"" + action_name(run) + "\"");
     if (run.del)
         put(std::string(",\n\"trash\": ") + (st_.extra.trash ? "true" : "false") + ",\n\"same_content\": " +
-            (st_.extra.same_content ? "true" : "false"));
+            (st_.extra.same_content ? "true" : "false") + ",\n\"keep\": " +
+            (run.reference ? "\"reference\"" : st_.extra.keep_oldest ? "\"oldest\"" : "\"newest\""));
     if (run.saving) {
         put(",\n");
         name_field("sinkhole", st_.sinkholename.c_str());
@@ -188,8 +202,10 @@ void JsonOut::file(const ActionRun& run, const Fnode* f, Outcome o, bool known, 
     put(files_++ ? ",\n  {" : "\n  {");
     name_field("path", f->pathname);
     put(", \"size\": " + (known ? number((long long)fs.size) : std::string("null")));
-    put(", \"created\": " + time_text(known, fs.times.creation) + ", \"accessed\": " +
+    put(", \"created\": " + time_text(known && fs.times.creation_known, fs.times.creation) + ", \"accessed\": " +
         time_text(known, fs.times.access) + ", \"modified\": " + time_text(known, fs.times.write));
+    if (is_reference(f))
+        put(", \"reference\": true");
     if (run.move || run.del) {
         std::string reason;
         put(std::string(", \"outcome\": \"") + outcome_name(st_, run, o, &reason) + "\"");

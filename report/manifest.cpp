@@ -75,11 +75,13 @@ bool write_line(ScanState& st, const std::string& line)
     return f && std::fwrite(line.data(), 1, line.size(), f) == line.size() && !std::ferror(f);
 }
 
-// The lines before the copies: the version, the roots and the link rule.
+// The lines before the copies: the version, the roots and the link rule. A
+// run that took files from a list records no root: those files lie
+// anywhere, and may have been reached through links.
 std::string head_lines(const ScanState& st)
 {
     std::string text = std::string(manifest_first_line) + "\n";
-    for (Node* n = st.dlist.head; n && n->next; n = n->next) {
+    for (Node* n = st.extra.list ? nullptr : st.dlist.head; n && n->next; n = n->next) {
         const Dnode* d = reinterpret_cast<const Dnode*>(n);
         if (d->dname)
             text += "root\t" + escaped(d->dname) + "\n";

@@ -16,7 +16,7 @@
 // 0x7F is written as % and two hex digits. SIZE is in bytes; the times are
 // 100-nanosecond ticks since 1601-01-01 UTC, exactly as the copy carries
 // them; CREATED is "-" where the file system keeps no creation time. A run
-// that had no roots (a list of files) writes no root line.
+// that took files from a list writes no root line.
 //
 // A copy's line is on the disk before the file leaves its place. Version 1
 // (written before) has no root and links lines, and restores as before.

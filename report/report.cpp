@@ -32,7 +32,7 @@ constexpr size_t REPORT_BUFFER = 1 << 16;
 struct Block {
     enum Kind { Title, File, GroupEnd } kind = Title;
     Fnode* f = nullptr;
-    int matches = 0;
+    bool kept = false;   // the file a delete run keeps
     bool known = false;
     FileStatus fs;
     Act act;
@@ -178,23 +178,45 @@ const char* action_word(const Writer& w)
     return w.run.move ? "MOVED" : "DELETED";
 }
 
+// "LABEL  PATH N filenames checked".
+void checked_line(Writer& w, const char* label, const char* path, int32_t count)
+{
+    put(w, label);
+    put_name(w, path);
+    char text[64];
+    snprintf(text, sizeof text, " %ld filenames checked", long(count));
+    put(w, text);
+    end_line(w);
+}
+
+// The roots (DIRECTORIES), then the reference roots (REFERENCE), each label
+// on its first line only, then the list of files. A run without roots has
+// an empty DIRECTORIES line, unless it took its files from a list.
 void write_roots(Writer& w)
 {
-    put(w, "DIRECTORIES:    ");
-    bool first = true;
-    for (Node* n = FirstNode(&w.st.dlist); n && n->next; n = n->next) {
-        const Dnode* d = reinterpret_cast<const Dnode*>(n);
-        if (!first)
-            put(w, "                ");
-        first = false;
-        put_name(w, d->dname ? d->dname : "");
-        char text[64];
-        snprintf(text, sizeof text, " %ld filenames checked", long(d->numfiles));
-        put(w, text);
-        end_line(w);
+    for (bool reference : {false, true}) {
+        const char* label = reference ? "REFERENCE:      " : "DIRECTORIES:    ";
+        for (Node* n = FirstNode(&w.st.dlist); n && n->next; n = n->next) {
+            const Dnode* d = reinterpret_cast<const Dnode*>(n);
+            if (d->reference != reference)
+                continue;
+            checked_line(w, label, d->dname ? d->dname : "", d->numfiles);
+            label = "                ";
+        }
+        if (!reference && label[0] != ' ' && !w.st.extra.list)
+            label_line(w, label, "");
     }
-    if (first)   // no roots: the label's line still ends
-        end_line(w);
+    if (w.st.extra.list)
+        checked_line(w, "FILES FROM:     ", w.st.extra.list_name.c_str(), w.st.numlisted);
+}
+
+// A size limit: "MIN-SIZE:       N bytes".
+void size_line(Writer& w, const char* label, uint64_t bytes)
+{
+    char text[64];
+    snprintf(text, sizeof text, "%s%llu bytes", label, static_cast<unsigned long long>(bytes));
+    put(w, text);
+    end_line(w);
 }
 
 // The exclusions, each on a line of its own; nothing when there are none.
@@ -220,6 +242,10 @@ void write_header(Writer& w, int64_t now)
         number_line(w, "MATCHING TOTAL: ", st.numpats);
     }
     write_exclusions(w);
+    if (st.extra.min_given)
+        size_line(w, "MIN-SIZE:       ", st.extra.min_size);
+    if (st.extra.max_given)
+        size_line(w, "MAX-SIZE:       ", st.extra.max_size);
     number_line(w, "NUMBER FOUND:   ", st.numdups);
     put(w, st.i_flag ? "CASE INSENSITIVE SEARCH" : "CASE SENSITIVE SEARCH");
     if (w.run.del)
@@ -231,6 +257,10 @@ void write_header(Writer& w, int64_t now)
         label_line(w, "UNICODE NAMES", "");
     if (st.extra.copies)
         label_line(w, "COPY MARKS IGNORED", "");
+    if (st.extra.across_roots)
+        label_line(w, "ACROSS ROOTS ONLY", "");
+    if (w.run.del && st.extra.keep_oldest)
+        label_line(w, "OLDEST FILE OF EACH NAME KEPT", "");
     if (w.run.saving)
         label_line(w, w.run.move ? "TWINEX moved to directory " : "DELETED FILES saved to directory ",
                    st.sinkholename.c_str());
@@ -262,9 +292,10 @@ void write_datestamps(Writer& w, bool known, const FileStatus& fs)
         end_line(w);
         return;
     }
+    // A file system that keeps no creation time has none to show.
     std::string& line = w.line;
     line = "  CREATED: ";
-    line += date_text(w, fs.times.creation);
+    line += fs.times.creation_known ? date_text(w, fs.times.creation) : std::string("-");
     line += " : ACCESSED: ";
     line += date_text(w, fs.times.access);
     line += " : MODIFIED: ";
@@ -294,14 +325,16 @@ void write_file(Writer& w, const Fnode* f, Outcome o, bool known, const FileStat
 }
 
 // Counts each file by the mark the report puts in front of it.
-void count_outcome(Writer& w, Outcome o, int matches)
+void count_outcome(Writer& w, Outcome o, bool kept)
 {
     ReportCounts& c = w.st.counts;
     ++c.files;
     if (o == Outcome::Done) {
         ++c.done;
+    } else if (o == Outcome::Refused && w.run.why == reference_mark) {
+        ++c.reference_kept;
     } else if (o == Outcome::Kept) {
-        if (w.run.del && matches == 0)
+        if (kept)
             ++c.newest_kept;
         else if (w.run.del || w.run.move)
             ++c.answered_no;
@@ -349,7 +382,7 @@ void write_block(Writer& w, const Block& b)
     w.run.why = b.act.why;
     w.run.msg = b.act.msg;
     write_file(w, b.f, b.act.outcome, b.known, b.fs);
-    count_outcome(w, b.act.outcome, b.matches);
+    count_outcome(w, b.act.outcome, b.kept);
     w.json.file(w.run, b.f, b.act.outcome, b.known, b.fs);
     if (b.act.fault)
         ++w.st.numfaults;
@@ -400,9 +433,8 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
     }
     begin_group(st, w.run, first);
     bool acting = w.run.move || w.run.del;
-    int matches = w.run.move ? 1 : 0;
     Fnode* f = first;
-    for (; f && same_group(first, f, st.i_flag); ++matches) {
+    while (f && same_group(first, f, st.i_flag)) {
         if (st.abort_flag) {
             *stop = true;
             return nullptr;
@@ -410,7 +442,7 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
         if (acting && st.request_flag)
             finish_batch(w);   // nothing waits while a question is open
         Block& b = queue_block(w, Block::File, f);
-        b.matches = matches;
+        b.kept = is_kept(w.run, f);
         b.known = f->time_known;   // the file as collection found it: its status is read once
         b.fs = record_status(f);
         Fnode* next = as_file(f->node.next);
@@ -419,7 +451,7 @@ Fnode* write_group(Writer& w, Fnode* first, bool* stop)
             return nullptr;
         }
         if (acting)
-            act_on_file(st, w.run, f, matches, &b.act);
+            act_on_file(st, w.run, f, &b.act);
         if (batch_full(w.run))
             finish_batch(w);
         drain(w);

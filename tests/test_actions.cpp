@@ -3,8 +3,12 @@
 // directories, and one file reached under two names, which must never be
 // lost. (Faults in each step: test_fault_matrix; files changing meanwhile:
 // test_under_foot.)
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -192,6 +196,167 @@ TEST(Actions, ACopyNameTakenMeanwhileKeepsItsFile)
     EXPECT_TRUE(has(f.run.report(), f.t.path("b/notes.txt") + "\n<< COPY TO SINKHOLE FAILED: ERROR:   can't copy"))
         << f.run.report();
     EXPECT_EQ(f.t.read("b/notes.txt"), "BBBB");
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> sorted_lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    for (size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = std::min(text.find('\n', at), text.size());
+        out.push_back(text.substr(at, end - at));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// A library (a reference root inside the root "photos") and a card. Each
+// name: a reference copy newer, older and equal in time to the outside
+// ones; two reference copies and an outside one; reference copies alone;
+// no reference copy.
+const struct {
+    const char *rel, *bytes;
+    int64_t mtime;
+} LIBRARY[] = {
+    {"photos/lib/new.jpg", "N1", 3000}, {"card/new.jpg", "N2", 1000},
+    {"photos/lib/old.jpg", "O1", 1000}, {"card/old.jpg", "O2", 3000}, {"photos/old.jpg", "O3", 2000},
+    {"photos/lib/same.jpg", "S1", 2000}, {"card/same.jpg", "S1", 2000},
+    {"photos/lib/a/two.jpg", "T1", 2000}, {"photos/lib/b/two.jpg", "T2", 1000}, {"card/two.jpg", "T1", 3000},
+    {"photos/lib/a/only.jpg", "A", 1000}, {"photos/lib/b/only.jpg", "B", 2000},
+    {"card/none.jpg", "X", 1000}, {"photos/none.jpg", "Y", 2000},
+};
+
+// Whatever the run, every reference copy stays as it was, and so does every
+// file of a group without one; the other copies go, unless their bytes
+// differ from the newest reference copy's under --same-content.
+TEST(Reference, ReferenceCopiesStayAndOnlyTheirGroupsAreActedOn)
+{
+    const struct {
+        const char* golden;   // null: the disk alone is checked
+        std::function<void(ScanRun&)> setup;
+        const char* left;     // outside copies still in place, besides the groups without a reference copy
+    } runs[] = {
+        {"reference_delete.txt", [](ScanRun& r) { r.del(false, false); }, ""},
+        {"reference_move.txt", [](ScanRun& r) { r.move(); }, ""},
+        {nullptr, [](ScanRun& r) { r.del(true, false); }, ""},
+        {nullptr, [](ScanRun& r) { r.del(false, false), r.st.extra.same_content = true; },
+         "card/new.jpg card/old.jpg photos/old.jpg"},
+        {nullptr, [](ScanRun& r) { r.del(false, false), r.st.extra.trash = PATH_SEP == '/'; }, ""},
+    };
+    for (const auto& c : runs) {
+        SCOPED_TRACE(c.golden ? c.golden : "");
+        TestTree t;
+        std::string data = "XDG_DATA_HOME=" + t.path("data");
+        putenv(&data[0]);
+        for (const auto& f : LIBRARY)
+            t.file(f.rel, f.bytes, f.mtime);
+        ScanRun run(t);
+        c.setup(run);
+        run.roots({"photos", "card"});
+        run.root("photos/lib", true);
+        run.scan();
+        // Groups and files follow the order the listings give: their lines are compared as sets.
+        EXPECT_EQ(sorted_lines(run.report()), sorted_lines(c.golden ? golden(c.golden, t) : run.report()));
+        for (const auto& f : LIBRARY) {
+            std::string rel = f.rel;
+            bool stays = has(rel, "/lib/") || has(rel, "none") || has(c.left, rel);
+            EXPECT_EQ(t.exists(rel) && t.read(rel) == f.bytes, stays) << rel;
+        }
+        EXPECT_EQ(run.st.numfaults, 0);
+        static char unset[] = "XDG_DATA_HOME=";
+        putenv(unset);
+    }
+}
+
+// A library reached through links from an outside root, with and without
+// -L, and a listed file that a link leads into a part of the library the
+// walk left out (-x): each of its files stays a reference copy, never
+// taken for an outside one by the path it was reached under.
+TEST(Reference, NoLinkOrListMakesAReferenceCopyAnOutsideOne)
+{
+    if (PATH_SEP != '/')
+        GTEST_SKIP() << "directory links are not made here on Windows";
+    for (bool follow : {false, true}) {
+        TestTree t;
+        for (const char* rel : {"lib/x.jpg", "lib/y.jpg", "lib/private/y.jpg"})
+            t.file(rel, "library", 1000);
+        t.file("card/x.jpg", "card", 3000);
+        t.file("card/y.jpg", "card", 3000);
+        std::filesystem::create_directory_symlink("../lib", t.path("card/tolib"));
+        std::filesystem::create_directory_symlink("../lib/private", t.path("card/toprivate"));
+        std::filesystem::create_symlink("../lib/x.jpg", t.path("card/link.jpg"));
+        std::FILE* list = std::tmpfile();   // a link to a file is taken only with -L (and then, found by the walk)
+        std::fputs((t.path("card/toprivate/y.jpg") + "\n" + t.path("card/link.jpg") + "\n").c_str(), list);
+        std::rewind(list);
+        ScanRun run(t);
+        run.del(false, false);
+        run.st.follow_links = follow;
+        run.st.extra.excludes = {"private"};
+        run.st.extra.list = list;
+        run.root("card");
+        run.root("lib", true);
+        run.scan();
+        std::fclose(list);
+        EXPECT_TRUE(has(run.report(), "<< NOT DELETED - REFERENCE >>" + t.path("card/toprivate/y.jpg") + "\n"))
+            << run.report();
+        for (const char* rel : {"lib/x.jpg", "lib/y.jpg", "lib/private/y.jpg"})
+            EXPECT_EQ(t.read(rel), "library") << rel;
+        EXPECT_FALSE(t.exists("card/x.jpg") || t.exists("card/y.jpg"));
+        EXPECT_EQ(run.st.counts.files, 5);
+        EXPECT_EQ(run.st.numrefused, follow ? 0 : 1);
+    }
+}
+
+// Random trees with two reference roots, one of them inside a root, under
+// every kind of run: no reference copy is ever touched; of the other files
+// those of a group without a reference copy stay, the rest leave (but for
+// --same-content, which may keep them).
+TEST(Reference, RandomTreesNoReferenceCopyIsEverTouched)
+{
+    const std::function<void(ScanRun&)> kinds[] = {
+        [](ScanRun& r) { r.move(); },
+        [](ScanRun& r) { r.del(false, false); },
+        [](ScanRun& r) { r.del(true, false); },
+        [](ScanRun& r) { r.del(false, false), r.st.extra.same_content = true; },
+        [](ScanRun& r) { r.del(false, false), r.st.extra.trash = PATH_SEP == '/'; },
+    };
+    for (unsigned seed = 1; seed <= 10; ++seed) {
+        std::mt19937 rng(seed);
+        TestTree t;
+        std::string data = "XDG_DATA_HOME=" + t.path("data");
+        putenv(&data[0]);
+        std::map<std::string, std::string> made;   // path: bytes
+        std::map<std::string, int> reference;      // name: reference copies
+        for (int i = 0; i < 40; ++i) {
+            std::string rel = rng() % 4 ? std::string("r") + char('0' + rng() % 3) : "r0/ref";
+            for (unsigned k = rng() % 3; k > 0; --k)
+                rel += "/d" + std::to_string(rng() % 2);
+            std::string name = "n" + std::to_string(rng() % 10) + ".txt";
+            if (made.emplace(rel + "/" + name, std::string(1, char('a' + rng() % 2))).second) {
+                t.file(rel + "/" + name, made[rel + "/" + name], 1000 + int64_t(rng() % 3));
+                reference[name] += rel.compare(0, 2, "r2") == 0 || rel.compare(0, 6, "r0/ref") == 0;
+            }
+        }
+        ScanRun run(t);
+        kinds[seed % 5](run);
+        run.roots({"r0", "r1"});
+        run.root("r2", true);
+        run.root("r0/ref", true);
+        run.scan();
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        for (const auto& m : made) {
+            std::string name = m.first.substr(m.first.rfind('/') + 1);
+            bool is_ref = m.first.compare(0, 2, "r2") == 0 || m.first.compare(0, 6, "r0/ref") == 0;
+            bool stays = is_ref || !reference[name], as_made = t.exists(m.first) && t.read(m.first) == m.second;
+            EXPECT_TRUE(stays ? as_made : run.st.extra.same_content || !t.exists(m.first)) << m.first;
+        }
+        EXPECT_EQ(run.st.numfaults, 0);
+        static char unset[] = "XDG_DATA_HOME=";
+        putenv(unset);
+    }
 }
 
 }  // namespace

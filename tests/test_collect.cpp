@@ -271,6 +271,32 @@ TEST(Collect, IndexedCollectionMatchesAPlainWalkOfTheList)
     }
 }
 
+// A file listed twice is taken once, in a small group and in a large one,
+// and so is a file of a directory a walk read.
+TEST(Collect, AListedFileIsTakenOnce)
+{
+    for (int copies : {2, 40}) {
+        TestTree t;
+        std::string list;
+        for (int i = 0; i < copies; ++i) {
+            t.file("d" + std::to_string(i) + "/x", "", 1000 + i);
+            list += t.path("d" + std::to_string(i) + "/x") + "\n";
+        }
+        t.file("r/x", "", 1);
+        list += t.path("d0/x") + "\n" + t.path("r/x") + "\n";
+        std::FILE* in = std::tmpfile();
+        std::fputs(list.c_str(), in);
+        std::rewind(in);
+        ScanRun run(t);
+        run.root("r");
+        run.st.extra.list = in;
+        run.scan();
+        std::fclose(in);
+        EXPECT_EQ(run.files().size(), size_t(copies + 1));
+        EXPECT_EQ(run.st.numlisted, copies);
+    }
+}
+
 // ------------------------------------------------------------ one name
 
 enum : unsigned { U = 1, C = 2, S = 4 };   // --unicode, --copies, -s (else case ignored)

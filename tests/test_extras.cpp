@@ -73,6 +73,32 @@ TEST(Extras, CopiesAreDeletedOnlyWithTheKeptFilesBytes)
     EXPECT_EQ(t.read("a/report (1).pdf") + t.read("c/report - Copy.pdf"), "PDF1PDF2");
 }
 
+// --keep oldest (of equal times the first in the report stays), a group
+// under one root left out by --across-roots, and the size limits at their
+// very edges, in the header and the summary.
+TEST(Extras, OldestKeptAcrossRootsWithinTheSizeLimits)
+{
+    TestTree t;
+    t.file("a/g.txt", "gg", 1000);
+    t.file("a/sub/g.txt", "gg", 2000);
+    t.file("a/k.txt", "aa", 1000);
+    t.file("b/k.txt", "bb", 1000);
+    t.file("c/k.txt", "cc", 2000);
+    const char* sizes[] = {"1", "22", "4444", "55555"};
+    for (int i = 0; i < 4; ++i)
+        t.file(std::string(1, char('a' + i)) + "/s.txt", sizes[i], 1000 - 100 * i);
+    TestPlatform sys(T_2005_06_14, true);   // the sizes need a status the listing does not give
+    pin_utc();
+    CliResult r = run_cli({"-y", "--no-datestamps", "--delete", "--keep", "oldest", "--across-roots", "--min-size",
+                           "2", "--max-size=4", "-o", t.path("out"), t.path("a"), t.path("b"), t.path("c"), t.path("d")},
+                          "", nullptr, sys);
+    ASSERT_EQ(r.status, CLI_DONE) << r.err;
+    EXPECT_EQ(t.read("out/twinfiles000.txt"), golden("oldest_across_sizes.txt", t));
+    EXPECT_TRUE(has(r.err, "twinex: 3 deleted, 2 oldest kept\n")) << r.err;
+    EXPECT_EQ(t.read("b/k.txt") + t.read("c/s.txt") + t.read("a/g.txt") + t.read("a/sub/g.txt"), "bb4444gggg");
+    EXPECT_FALSE(t.exists("a/k.txt") || t.exists("c/k.txt") || t.exists("b/s.txt"));
+}
+
 // A trash that takes nothing leaves the file with the reason and never
 // removes it outright instead; a taken name in the trash gets the next, and
 // the info file, with the path percent-encoded, comes before the file.

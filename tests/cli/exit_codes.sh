@@ -39,6 +39,19 @@ case_ "bad pattern"            2 'twinex: PATTERN ERROR: Extraneous "("' -y -p '
 case_ "bad pattern hint"       2 "*.[(txt)(doc)]"                     -y -p '(a|b)' -o "$o" "$r"
 case_ "bad exclusion"          2 "twinex: --exclude [a: PATTERN ERROR"              -y -x '[a' -o "$o" "$r"
 case_ "pattern too long"       2 "twinex: PATTERN TOO LONG: 6000 characters, at most 2047" -y -p "$long" -o "$o" "$r"
+case_ "--keep bogus"           2 "twinex: --keep bogus: keep newest or oldest" -y --delete --keep bogus -o "$o" "$r"
+case_ "--keep with --move"     2 "twinex: --keep goes with --delete only"   -y --move --keep oldest -o "$o" "$r"
+case_ "--keep, --reference"    2 "twinex: --keep and --reference exclude each other" -y --delete --keep newest --reference "$r/a" -o "$o" "$r/b"
+case_ "not a size"             2 "twinex: --min-size 1Q: not a size"        --min-size 1Q -o "$o" "$r"
+case_ "min above max"          2 "twinex: --min-size 2048 is above --max-size 1024" --min-size 2k --max-size 1K -o "$o" "$r"
+case_ "list missing"           2 "twinex: --files-from nowhere.txt: No such file or directory" --files-from nowhere.txt -o "$o"
+case_ "-0 alone"               2 "twinex: -0 needs --files-from"            -0 -o "$o" "$r"
+case_ "list across roots"      2 "twinex: --across-roots and --files-from exclude each other" --across-roots --files-from - -o "$o"
+case_ "list and --ask"         2 "twinex: --files-from - and --ask both read standard input" -y --delete --ask --files-from - -o "$o"
+case_ "reference not a dir"    2 "nowhere - NOT A DIRECTORY"                --reference "$work/nowhere" -o "$o" "$r"
+case_ "root in a reference"    2 "a - A ROOT INSIDE A REFERENCE ROOT"       --reference "$r" -o "$o" "$r/a"
+case_ "root and reference"     2 "root - A ROOT AND A REFERENCE ROOT AT ONCE" --reference "$r" -o "$o" "$r"
+case_ "reference alone"        2 "twinex: NOTHING TO SCAN"                  --reference "$r" -o "$o"
 case_ "--delete, no terminal"  2 "twinex: --delete changes files; confirm with --yes when not run from a terminal" --delete -o "$o" "$r"
 case_ "--move, no terminal"    2 "twinex: --move changes files; confirm with --yes when not run from a terminal" --move -o "$o" "$r"
 [ -f "$r/a/x.txt" ] && [ -f "$r/b/x.txt" ] || fail "refused runs: a file was removed"
@@ -58,6 +71,18 @@ case_ "delete with --yes"      0 "1 deleted, 1 newest kept"           -y --delet
 [ -f "$r/a/x.txt" ] && fail "delete with --yes: the older copy is still there"
 [ -f "$r/b/x.txt" ] || fail "delete with --yes: the newest copy is gone"
 case_ "no group"               0 "1 root, 1 name checked, 0 groups, 0 files" -o "$o" "$r"
+
+# A card cleaned against a library, then a list of files, one of them missing.
+files a b
+case_ "reference"              0 "1 deleted, 1 reference copy kept"   -y --delete --reference "$r/b" -o "$o" "$r/a"
+[ -f "$r/a/x.txt" ] && fail "reference: the copy outside the library is still there"
+[ -f "$r/b/x.txt" ] || fail "reference: the library's copy is gone"
+files a b
+printf '../root/a/x.txt\n../root/b/./x.txt\n../root/a/x.txt\n../root/gone.txt\n' >"$work/list"
+case_ "list"                   4 "1 root, 1 file listed, 2 names checked, 1 group, 2 files" -y --move --files-from ../list -o "$work/listed" "$r/a"
+grep -q "can't read .*gone.txt: No such file or directory" "$work/e" || fail "list: the missing entry is not named"
+[ -f "$r/b/x.txt" ] && fail "list: a listed file was not moved"
+grep -q "^root" "$work/listed/twinfiles000.sinkhole.manifest" && fail "list: the manifest records a root"
 
 # A move, undone: the files come back with their times, the sinkhole empties.
 files a b

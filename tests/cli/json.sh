@@ -17,6 +17,13 @@ touch -d '2005-06-14 14:05:09 UTC' "$work"/a/*
 "$1" -q -y -o "$work/out" --json "$work/out/list.json" "$work/a" >/dev/null 2>&1
 [ $? -eq 2 ] || fail "an existing JSON file was not refused"
 "$1" -q -y -o "$work/out" --delete --same-content --unicode --copies --json "$work/out/delete.json" "$work/a" "$work/b" >/dev/null 2>&1 || fail "delete run"
+# The same files from a NUL-separated list read from a pipe, with a missing
+# entry, a directory and a file listed twice: status 4, each file once.
+{ find "$work/a" "$work/b" -type f -print0; printf '%s\0' "$work/gone" "$work/a" "$work/a/$(ls "$work/a" | head -1)"; } |
+  "$1" -q -o "$work/out" --files-from - -0 --json "$work/out/listed.json" >/dev/null 2>"$work/err"
+[ $? -eq 4 ] || fail "a list with a missing entry and a directory did not end with status 4"
+[ "$(grep -c "can't read $work/\(gone: No such file\|a: not a regular file\)" "$work/err")" -eq 2 ] \
+  || { fail "the refused entries are not named"; cat "$work/err"; }
 WORK="$work" python3 - <<'PY' || fail "the JSON read back"
 import json, os, re, sys
 work = os.environ["WORK"].encode()
@@ -47,5 +54,9 @@ for run in ("list", "delete"):
             outcomes = sorted((f.get("outcome"), f.get("reason")) for f in g["files"])
             check(run, outcomes == [("kept", None), ("not_deleted", "CONTENT DIFFERS")], repr(g["files"]))
     check(run, run == "list" or (doc["files_acted_on"], doc["bytes_compared"]) == (0, 4), "acted on, compared")
+doc = json.loads(open(os.path.join(work, b"out", b"listed.json"), "rb").read().decode("utf-8"))
+listed = sorted(raw(f, "path") for g in doc["groups"] for f in g["files"])
+check("listed", listed == sorted(os.path.join(r, n) for r in roots for n in names), "paths " + repr(listed))
+check("listed", (doc["roots"], doc["files_from"]["path"], doc["files_from"]["checked"]) == ([], "-", 8), "header")
 PY
 verdict "JSON"

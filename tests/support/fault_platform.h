@@ -33,7 +33,7 @@ enum class FaultOp {
     // acting through a directory held open; a call's path is the full path
     // of the directory or of the file named in it
     OpenDirPath, OpenDirAt, MakeDirAt, FlushDir, OpenFileAt, HandleStatus, RemoveFileAt, RenameAt, CopyToNew,
-    FlushHandle, FlushVolume, SyncStream, Count
+    FlushHandle, FlushVolume, SyncStream, PathStatus, Count
 };
 
 class FaultPlatform : public Platform {
@@ -86,7 +86,23 @@ public:
     bool stat(const char* p, FileStatus* st) override
     {
         *st = FileStatus();
-        return call(Op::Stat, p, [&] { return inner_.stat(p, st); });
+        bool ok = call(Op::Stat, p, [&] { return inner_.stat(p, st); });
+        st->times.creation_known = st->times.creation_known && !no_birth_times;
+        return ok;
+    }
+    bool path_status(const char* p, bool follow, FileStatus* st) override
+    {
+        *st = FileStatus();
+        bool ok = call(Op::PathStatus, p, [&] { return inner_.path_status(p, follow, st); });
+        st->times.creation_known = st->times.creation_known && !no_birth_times;
+        return ok;
+    }
+    bool status_in(DirHandle dir, const char* name, bool follow, FileStatus* st) override
+    {
+        *st = FileStatus();
+        bool ok = call(Op::PathStatus, below(dir, name).c_str(), [&] { return inner_.status_in(dir, name, follow, st); });
+        st->times.creation_known = st->times.creation_known && !no_birth_times;
+        return ok;
     }
     std::unique_ptr<DirListing> open_dir(const char* p) override
     {
@@ -273,7 +289,9 @@ private:
         bool entry_status(const char* p, FileStatus* st) override
         {
             *st = FileStatus();
-            return owner_.call(Op::EntryStatus, p, [&] { return inner_->entry_status(p, st); });
+            bool ok = owner_.call(Op::EntryStatus, p, [&] { return inner_->entry_status(p, st); });
+            st->times.creation_known = st->times.creation_known && !owner_.no_birth_times;
+            return ok;
         }
         int error() override { return inner_->error(); }
 

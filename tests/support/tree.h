@@ -205,17 +205,17 @@ public:
         output("out");
     }
 
-    void root(const std::string& rel) { root_path(tree_.path(rel)); }
+    void root(const std::string& rel, bool reference = false) { root_path(tree_.path(rel), reference); }
     void roots(std::initializer_list<const char*> rels)
     {
         for (const char* r : rels)
             root(r);
     }
-    void root_path(const std::string& p)
+    void root_path(const std::string& p, bool reference = false)
     {
-        Dnode* d = static_cast<Dnode*>(malloc(sizeof(Dnode)));
+        Dnode* d = static_cast<Dnode*>(calloc(1, sizeof(Dnode)));
         d->dname = makestring(p.c_str());
-        d->numfiles = 0;
+        d->reference = reference;
         AddTailNode(&st.dlist, &d->node);
     }
     void output(const std::string& rel)

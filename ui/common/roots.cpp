@@ -1,6 +1,9 @@
 // The chosen scan roots in dlist: never two equal roots, never a root
 // inside another, with paths compared as the file system compares them:
 // ignoring letter case where it does (Windows), byte for byte elsewhere.
+// Reference roots follow these rules among themselves; a reference root may
+// lie inside a root (that part of its tree is reference), and the console
+// program refuses the other ways they can meet (reference_clash).
 #include "ui/common/roots.h"
 
 #include <cstdlib>
@@ -59,11 +62,11 @@ void free_root(Dnode* d)
     free(d);
 }
 
-Dnode* find_root(ScanState& st, bool (*test)(const char*, const char*), const char* path)
+Dnode* find_root(ScanState& st, bool (*test)(const char*, const char*), const char* path, bool reference)
 {
     for (Node* n = st.dlist.head; n && n->next; n = n->next) {
         Dnode* d = reinterpret_cast<Dnode*>(n);
-        if (test(path, d->dname))
+        if (d->reference == reference && test(path, d->dname))
             return d;
     }
     return nullptr;
@@ -77,9 +80,9 @@ bool same_path(const char* path, const char* dname)
 }  // namespace
 
 // An empty path names nothing and is refused without a message.
-AddRootResult add_root(ScanState& st, const char* path)
+AddRootResult add_root(ScanState& st, const char* path, bool reference)
 {
-    AddRootResult r = add_root_quiet(st, path);
+    AddRootResult r = add_root_quiet(st, path, reference);
     if (r == ROOT_ADDED_REPLACING)
         tell_roots_dropped(st, path);
     return r;
@@ -90,13 +93,13 @@ void tell_roots_dropped(ScanState& st, const char* path)
     st.ui->Complain(COMPLAIN_ERROR, "twinex", "Subdirectories of", path, "have been removed from chosen list.");
 }
 
-AddRootResult add_root_quiet(ScanState& st, const char* path)
+AddRootResult add_root_quiet(ScanState& st, const char* path, bool reference)
 {
     if (!path || !*path)
         return ROOT_REFUSED;
-    if (find_root(st, same_path, path))
+    if (find_root(st, same_path, path, reference))
         return ROOT_ALREADY_CHOSEN;
-    if (find_root(st, is_below, path)) {
+    if (find_root(st, is_below, path, reference)) {
         st.ui->Complain(COMPLAIN_ERROR, "twinex", path, "Not added to chosen list.",
                         "It is a subdirectory of existing choice.");
         return ROOT_REFUSED;
@@ -111,12 +114,20 @@ AddRootResult add_root_quiet(ScanState& st, const char* path)
     }
     d->dname = name;
     d->numfiles = 0;
-    bool dropped = drop_roots_below(st, path);
+    d->reference = reference;
+    bool dropped = drop_roots_below(st, path, reference);
     AddTailNode(&st.dlist, &d->node);
     return dropped ? ROOT_ADDED_REPLACING : ROOT_ADDED;
 }
 
-bool drop_roots_below(ScanState& st, const char* parent)
+RootClash reference_clash(const char* root, const char* reference)
+{
+    if (same_path(root, reference))
+        return ROOTS_SAME;
+    return is_below(root, reference) ? ROOT_IN_REFERENCE : ROOTS_APART;
+}
+
+bool drop_roots_below(ScanState& st, const char* parent, bool reference)
 {
     if (!parent || !*parent)
         return false;
@@ -125,7 +136,7 @@ bool drop_roots_below(ScanState& st, const char* parent)
     while (n && n->next) {
         Node* next = n->next;
         Dnode* d = reinterpret_cast<Dnode*>(n);
-        if (is_below(d->dname, parent)) {
+        if (d->reference == reference && is_below(d->dname, parent)) {
             RemoveNode(n);
             free_root(d);
             dropped = true;

@@ -13,16 +13,24 @@ enum AddRootResult {
     ROOT_NO_MEMORY,        // refused with a message
 };
 
-// Makes `path` a scan root (steps of "for SCAN" after the path is built).
-AddRootResult add_root(ScanState& st, const char* path);
+// Makes `path` a scan root (steps of "for SCAN" after the path is built),
+// or a reference root; the rules hold among roots of one kind.
+AddRootResult add_root(ScanState& st, const char* path, bool reference = false);
 // The same, but dropped roots are not told: the caller tells them with
 // tell_roots_dropped once its view shows the new list.
-AddRootResult add_root_quiet(ScanState& st, const char* path);
+AddRootResult add_root_quiet(ScanState& st, const char* path, bool reference = false);
 // "Subdirectories of" / path / "have been removed from chosen list."
 void tell_roots_dropped(ScanState& st, const char* path);
 
-// Drops every root below `parent`; true when any was dropped. Shows no message.
-bool drop_roots_below(ScanState& st, const char* parent);
+// Drops every root of the kind below `parent`; true when any was dropped.
+// Shows no message.
+bool drop_roots_below(ScanState& st, const char* parent, bool reference = false);
+
+// How a root and a reference root meet: apart (or the reference root inside
+// the root, which is allowed), the same directory, or the root inside the
+// reference root.
+enum RootClash { ROOTS_APART, ROOTS_SAME, ROOT_IN_REFERENCE };
+RootClash reference_clash(const char* root, const char* reference);
 
 // Drops the root named exactly `dname`; false when there is none.
 bool remove_root(ScanState& st, const char* dname);

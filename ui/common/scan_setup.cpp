@@ -87,6 +87,8 @@ PrepareResult scan_confirm(ScanState& st, ScanChoices& c, Feedback& ask, const c
     st.numdeleted = 0;
     st.numpats = 0;
     st.numunread = 0;
+    st.numrefused = 0;
+    st.numlisted = 0;
     return PREPARE_GO;
 }
 

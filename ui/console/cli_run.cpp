@@ -21,6 +21,7 @@
 
 const char* const cli_usage_text =
     "usage: twinex-cli [options] ROOT...\n"
+    "       twinex-cli [options] --files-from LIST [ROOT...]\n"
     "Finds files of the same name under the ROOT directories, writes a report of\n"
     "every group (twinfilesNNN.txt) and prints the report's path.\n"
     "  -o, --output DIR      directory for the report and the sinkhole, made when\n"
@@ -45,6 +46,20 @@ const char* const cli_usage_text =
     "      --trash           with --delete: move the files to the trash instead\n"
     "      --json FILE       also write the groups as JSON to the new FILE\n"
     "      --restore SINKHOLE  put every copy of a sinkhole back at its place\n"
+    "      --reference DIR   DIR is scanned too, and its files are reference copies:\n"
+    "                        never moved or deleted; groups made only of them are\n"
+    "                        not reported, and --move and --delete act only on\n"
+    "                        groups that hold one, on every other copy (repeatable;\n"
+    "                        DIR may lie inside a ROOT)\n"
+    "      --across-roots    only groups whose files lie under two roots or more\n"
+    "      --keep WHICH      with --delete: keep the newest (default) or the oldest\n"
+    "                        file of each name\n"
+    "      --min-size SIZE   only files of at least SIZE bytes (K, M, G, T: 1024^n);\n"
+    "      --max-size SIZE   only files of at most SIZE bytes. Either makes a walk\n"
+    "                        read the status of every file, which is slower\n"
+    "      --files-from LIST the files to consider, one path a line, instead of (or\n"
+    "                        beside) the ROOTs; - reads standard input\n"
+    "  -0, --null            the LIST's paths end with NUL bytes (find -print0)\n"
     "  -L, --follow-links    walk into symbolic links met below the roots\n"
     "  -y, --yes             --move or --delete without the question first (needed\n"
     "                        when standard input is not a terminal)\n"
@@ -84,11 +99,12 @@ const char* const cli_patterns_text =
     "Exit status:\n"
     "  0  finished\n"
     "  1  cancelled, interrupted or stopped by the user\n"
-    "  2  usage error (bad option, contradicting options, bad pattern, no root,\n"
-    "     root not a directory)\n"
+    "  2  usage error (bad option or value, contradicting options, bad pattern,\n"
+    "     no root, root not a directory, a missing --files-from list)\n"
     "  3  fatal error (cannot write, out of memory)\n"
     "  4  finished, but not everything asked was done: a directory or file that\n"
-    "     could not be read, a file left in place by a failure (it could not be\n"
+    "     could not be read, a listed entry that is no regular file or could not\n"
+    "     be read, a file left in place by a failure (it could not be\n"
     "     copied, flushed or removed, or it changed since the scan), a trash that\n"
     "     refused, a restore that left copies in the sinkhole\n"
     "More in man twinex-cli.\n";
@@ -98,7 +114,8 @@ namespace {
 enum OptionId {
     OPT_OUTPUT, OPT_PATTERN, OPT_CRLF, OPT_CASE, OPT_NODATES, OPT_MOVE, OPT_DELETE,
     OPT_ASK, OPT_SAVE, OPT_YES, OPT_QUIET, OPT_HELP, OPT_VERSION, OPT_FOLLOW,
-    OPT_EXCLUDE, OPT_SAME_CONTENT, OPT_TRASH, OPT_JSON, OPT_RESTORE, OPT_UNICODE, OPT_COPIES
+    OPT_EXCLUDE, OPT_SAME_CONTENT, OPT_TRASH, OPT_JSON, OPT_RESTORE, OPT_UNICODE, OPT_COPIES,
+    OPT_REFERENCE, OPT_ACROSS, OPT_KEEP, OPT_MIN_SIZE, OPT_MAX_SIZE, OPT_FILES_FROM, OPT_NULL
 };
 
 struct OptionDef {
@@ -130,6 +147,13 @@ const OptionDef option_defs[] = {
     {"restore", 0, true, OPT_RESTORE},
     {"unicode", 0, false, OPT_UNICODE},
     {"copies", 0, false, OPT_COPIES},
+    {"reference", 0, true, OPT_REFERENCE},
+    {"across-roots", 0, false, OPT_ACROSS},
+    {"keep", 0, true, OPT_KEEP},
+    {"min-size", 0, true, OPT_MIN_SIZE},
+    {"max-size", 0, true, OPT_MAX_SIZE},
+    {"files-from", 0, true, OPT_FILES_FROM},
+    {"null", '0', false, OPT_NULL},
 };
 
 const OptionDef* find_long(const std::string& name)
@@ -148,9 +172,70 @@ const OptionDef* find_short(char c)
     return nullptr;
 }
 
+// A size: bytes, or a whole number with K, M, G or T (powers of 1024).
+bool parse_size(const std::string& text, uint64_t* out)
+{
+    uint64_t n = 0;
+    size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (n > (UINT64_MAX - 9) / 10)
+            return false;
+        n = n * 10 + uint64_t(text[i] - '0');
+    }
+    int shift = 0;
+    if (i > 0 && i + 1 == text.size()) {
+        const char* units = "KMGT";
+        const char* unit = std::strchr(units, text[i] & ~0x20);   // either case
+        if (!unit || !*unit)
+            return false;
+        shift = 10 * int(unit - units + 1);
+        ++i;
+    }
+    if (i == 0 || i != text.size() || (shift && n > (UINT64_MAX >> shift)))
+        return false;
+    *out = n << shift;
+    return true;
+}
+
+// The options that choose which files are taken and which copy stays.
+bool apply_choice_option(CliOptions* o, OptionId id, const std::string& value, std::string* error)
+{
+    ExtraOptions& x = o->extra;
+    switch (id) {
+    case OPT_REFERENCE: o->references.push_back(value); break;
+    case OPT_ACROSS: x.across_roots = true; break;
+    case OPT_FILES_FROM: o->files_from = value; break;
+    case OPT_NULL: x.list_nul = true; break;
+    case OPT_KEEP:
+        if (value != "newest" && value != "oldest") {
+            *error = "--keep " + value + ": keep newest or oldest";
+            return false;
+        }
+        o->keep_given = true;
+        x.keep_oldest = value == "oldest";
+        break;
+    default: {   // the sizes
+        bool min = id == OPT_MIN_SIZE;
+        if (!parse_size(value, min ? &x.min_size : &x.max_size)) {
+            *error = std::string(min ? "--min-size " : "--max-size ") + value +
+                     ": not a size (bytes, or a whole number with K, M, G or T)";
+            return false;
+        }
+        (min ? x.min_given : x.max_given) = true;
+    }
+    }
+    if ((id == OPT_REFERENCE || id == OPT_FILES_FROM) && value.empty()) {
+        *error = id == OPT_REFERENCE ? "--reference needs a directory" : "--files-from needs a file";
+        return false;
+    }
+    return true;
+}
+
 // The options beyond the window's choices.
 bool apply_extra_option(CliOptions* o, OptionId id, const std::string& value, std::string* error)
 {
+    if (id >= OPT_REFERENCE)
+        return apply_choice_option(o, id, value, error);
     uint32_t code = 0;
     switch (id) {
     case OPT_EXCLUDE:
@@ -334,14 +419,29 @@ private:
 };
 
 // Options that contradict each other, or mean nothing without another.
-bool check_combination(const ScanChoices& c, std::string* error)
+bool check_combination(const CliOptions& o, std::string* error)
 {
+    const ScanChoices& c = o.choices;
+    const ExtraOptions& x = o.extra;
     if (c.move && c.del)
         *error = "--move and --delete exclude each other";
     else if (c.request && !c.del)
         *error = "--ask needs --delete";
     else if (c.save && !c.del && !c.move)
         *error = "--save needs --delete";
+    else if (o.keep_given && (!c.del || !o.references.empty()))
+        *error = c.move ? "--keep goes with --delete only: a move takes every file"
+                 : c.del ? "--keep and --reference exclude each other: the reference copies stay"
+                         : "--keep needs --delete";
+    else if (x.min_given && x.max_given && x.min_size > x.max_size)
+        *error = "--min-size " + std::to_string((unsigned long long)x.min_size) + " is above --max-size " +
+                 std::to_string((unsigned long long)x.max_size);
+    else if (x.list_nul && o.files_from.empty())
+        *error = "-0 needs --files-from";
+    else if (x.across_roots && !o.files_from.empty())
+        *error = "--across-roots and --files-from exclude each other: a list has no roots";
+    else if (o.files_from == "-" && c.request)
+        *error = "--files-from - and --ask both read standard input";
     else
         return true;
     return false;
@@ -437,19 +537,45 @@ int terminal_width(Platform& sys)
     return w > 10 ? w : 80;
 }
 
-// Every ROOT made absolute and passed through the chooser's rules. A ROOT
-// that is not a directory is a usage error: scanning nothing instead of a
-// mistyped path would look like a clean result.
-bool choose_roots(ScanState& st, const CliOptions& o, FILE* err)
+// The directories of `given` made absolute; false, after the message, when
+// one is not a directory: scanning nothing instead of a mistyped path would
+// look like a clean result.
+bool directories(ScanState& st, const std::vector<std::string>& given, std::vector<std::string>* out, FILE* err)
 {
-    for (const std::string& given : o.roots) {
-        std::string root = root_form(given.c_str());
-        if (root.empty() || !isdirectory(st, root.c_str())) {
-            std::fprintf(err, "twinex: %s - NOT A DIRECTORY\n", visible_text(given).c_str());
+    for (const std::string& g : given) {
+        std::string dir = root_form(g.c_str());
+        if (dir.empty() || !isdirectory(st, dir.c_str())) {
+            std::fprintf(err, "twinex: %s - NOT A DIRECTORY\n", visible_text(g).c_str());
             return false;
         }
-        add_root(st, root.c_str());
+        out->push_back(dir);
     }
+    return true;
+}
+
+// Every ROOT and reference root made absolute and passed through the
+// chooser's rules, the roots first. A reference root may lie inside a root;
+// a root inside a reference root, or one that is a reference root too,
+// would leave it unclear which files may go: both are usage errors.
+bool choose_roots(ScanState& st, const CliOptions& o, FILE* err)
+{
+    std::vector<std::string> roots, references;
+    if (!directories(st, o.roots, &roots, err) || !directories(st, o.references, &references, err))
+        return false;
+    for (const std::string& root : roots) {
+        for (const std::string& ref : references) {
+            RootClash clash = reference_clash(root.c_str(), ref.c_str());
+            if (clash == ROOTS_APART)
+                continue;
+            std::fprintf(err, "twinex: %s - %s\n", visible_text(root).c_str(),
+                         clash == ROOTS_SAME ? "A ROOT AND A REFERENCE ROOT AT ONCE" : "A ROOT INSIDE A REFERENCE ROOT");
+            return false;
+        }
+    }
+    for (const std::string& root : roots)
+        add_root(st, root.c_str());
+    for (const std::string& ref : references)
+        add_root(st, ref.c_str(), true);
     return true;
 }
 
@@ -519,7 +645,7 @@ int finish(ScanState& st, ConsoleFeedback& fb, const ScanMessages& msgs, const C
     if (saving_run(st) && !st.sinkholename.empty())
         std::fprintf(io.out, "%s\n", st.sinkholename.c_str());
     std::fflush(io.out);
-    return st.numunread || st.numfaults ? CLI_INCOMPLETE : CLI_DONE;
+    return st.numunread || st.numfaults || st.numrefused ? CLI_INCOMPLETE : CLI_DONE;
 }
 
 // The output directory as an absolute path: -o, or the current directory.
@@ -540,7 +666,7 @@ int check_run(ScanState& st, CliOptions& o, const CliStreams& io)
 {
     if (!pattern_ok(o.choices.patterns, io.err))
         return CLI_USAGE;
-    if (o.roots.empty()) {
+    if (o.roots.empty() && o.files_from.empty()) {
         std::fprintf(io.err, "twinex: NOTHING TO SCAN\n%s", cli_short_usage);
         return CLI_USAGE;
     }
@@ -576,12 +702,57 @@ bool check_extras(CliOptions& o, Platform& sys, FILE* err)
     return true;
 }
 
+// The list of --files-from, open to be read while the scan runs: standard
+// input for "-", else the file (a pipe included) made absolute. Closed when
+// the run ends.
+class ListInput {
+public:
+    explicit ListInput(Platform& sys) : sys_(sys) {}
+    ~ListInput()
+    {
+        if (own_)
+            sys_.close_file(own_);
+    }
+    ListInput(const ListInput&) = delete;
+    ListInput& operator=(const ListInput&) = delete;
+
+    // False, after the message, when the list cannot be read.
+    bool open(const std::string& given, ExtraOptions* x, const CliStreams& io)
+    {
+        if (given.empty())
+            return true;
+        if (given == "-") {
+            x->list = io.in;
+            x->list_name = given;
+            return true;
+        }
+        std::string path = root_form(given.c_str());
+        FileStatus fs;
+        int err = path.empty() ? ENOENT : 0;
+        if (!err && sys_.stat(path.c_str(), &fs) && fs.is_directory)
+            err = EISDIR;
+        if (!err && !(own_ = sys_.open_stream(path.c_str(), &err)) && !err)
+            err = EIO;
+        if (err) {
+            std::fprintf(io.err, "twinex: --files-from %s: %s\n", visible_text(given).c_str(), error_text(err).c_str());
+            return false;
+        }
+        x->list = own_;
+        x->list_name = path;
+        return true;
+    }
+
+private:
+    Platform& sys_;
+    FILE* own_ = nullptr;
+};
+
 // --restore SINKHOLE: every copy back at its place; 4 when any stays.
 int run_restore(const CliOptions& o, Platform& sys, const CliStreams& io)
 {
     std::string sinkhole = root_form(o.restore.c_str());
     FileStatus fs;
-    if (!o.roots.empty() || o.choices.move || o.choices.del) {
+    if (!o.roots.empty() || !o.references.empty() || !o.files_from.empty() || o.choices.move || o.choices.del) {
         std::fprintf(io.err, "twinex: --restore takes no roots and no action\n%s", cli_short_usage);
         return CLI_USAGE;
     }
@@ -614,6 +785,9 @@ int run_parsed(CliOptions& o, Platform& sys, const CliStreams& io)
     int status = check_run(st, o, io);
     if (status != CLI_DONE)
         return status;
+    ListInput list(sys);
+    if (!list.open(o.files_from, &st.extra, io))
+        return CLI_USAGE;
     StartAnswers answers(fb, o.yes || !(o.choices.move || o.choices.del));
     if (scan_prepare(st, o.choices, answers) != PREPARE_GO)
         return CLI_STOPPED;
@@ -630,7 +804,7 @@ int run_parsed(CliOptions& o, Platform& sys, const CliStreams& io)
     if ((status == CLI_DONE || status == CLI_INCOMPLETE) && !o.quiet)
         std::fputs(run_summary(st, took.count()).c_str(), io.err);
     else
-        fb.tell_walk_errors();
+        fb.tell_walk_errors(st.numrefused);
     return status;
 }
 
@@ -655,7 +829,7 @@ bool parse_cli_args(int argc, char** argv, CliOptions* o, std::string* error)
             return false;
         }
     }
-    return o->help || o->version || check_combination(o->choices, error);
+    return o->help || o->version || check_combination(*o, error);
 }
 
 std::string root_form(const char* path)

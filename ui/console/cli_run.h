@@ -27,8 +27,11 @@ struct CliOptions {
     bool follow_links = false;       // walk into symbolic links below the roots
     bool help = false;
     bool version = false;
-    ExtraOptions extra;              // --exclude, --same-content, --trash, --json
+    ExtraOptions extra;              // --exclude, --same-content, --trash, --json, --across-roots, the sizes
     std::string restore;             // --restore SINKHOLE
+    std::vector<std::string> references;   // --reference DIR, as given
+    bool keep_given = false;         // --keep NEWEST|OLDEST
+    std::string files_from;          // --files-from FILE ("-": standard input)
 };
 
 // Reads the command line (argv[0] is the program). False on a usage error

@@ -23,8 +23,10 @@ long root_count(const ScanState& st)
 
 std::string found_line(const ScanState& st)
 {
-    std::string line = count_of(root_count(st), "root", "roots") + ", " +
-                       count_of(st.numfiles, "name checked", "names checked");
+    std::string line = count_of(root_count(st), "root", "roots") + ", ";
+    if (st.extra.list)
+        line += count_of(st.numlisted, "file listed", "files listed") + ", ";
+    line += count_of(st.numfiles, "name checked", "names checked");
     if (st.pattern)
         line += ", " + std::to_string(st.numpats) + " fit the pattern";
     return line + ", " + count_of(st.numdups, "group", "groups") + ", " +
@@ -38,7 +40,9 @@ std::string action_line(const ScanState& st)
     const char* done = st.m_flag ? " moved" : st.extra.trash ? " moved to the trash" : " deleted";
     std::string line = std::to_string(c.done) + done;
     if (c.newest_kept)
-        line += ", " + std::to_string(c.newest_kept) + " newest kept";
+        line += ", " + std::to_string(c.newest_kept) + (st.extra.keep_oldest ? " oldest kept" : " newest kept");
+    if (c.reference_kept)
+        line += ", " + count_of(c.reference_kept, "reference copy kept", "reference copies kept");
     if (c.answered_no)
         line += ", " + std::to_string(c.answered_no) + " answered no";
     for (const auto& reason : c.left)
@@ -67,5 +71,7 @@ std::string run_summary(const ScanState& st, double seconds)
         out += "twinex: " + std::to_string(st.extra.bytes_compared) + " bytes compared for --same-content\n";
     if (st.numunread)
         out += "twinex: " + count_of(st.numunread, "directory", "directories") + " could not be read\n";
+    if (st.numrefused)
+        out += "twinex: " + count_of(st.numrefused, "listed entry", "listed entries") + " not taken\n";
     return out + "twinex: " + time_line(st, seconds) + "\n";
 }

@@ -226,15 +226,21 @@ void ConsoleFeedback::walk_error(const char* path, const char* reason)
     print_locked("twinex: can't read " + visible_text(path ? path : "") + ": " + (reason ? reason : "") + "\n");
 }
 
-void ConsoleFeedback::tell_walk_errors()
+void ConsoleFeedback::tell_walk_errors(int listed)
 {
     MutexLock hold(output_mutex_);
-    if (walk_errors_ == 0)
-        return;
+    int dirs = walk_errors_ - listed;
     char line[96];
-    std::snprintf(line, sizeof line, "twinex: %d %s could not be read\n", walk_errors_,
-                  walk_errors_ == 1 ? "directory" : "directories");
-    print_locked(line);
+    if (dirs > 0) {
+        std::snprintf(line, sizeof line, "twinex: %d %s could not be read\n", dirs,
+                      dirs == 1 ? "directory" : "directories");
+        print_locked(line);
+    }
+    if (listed > 0) {
+        std::snprintf(line, sizeof line, "twinex: %d %s not taken\n", listed,
+                      listed == 1 ? "listed entry" : "listed entries");
+        print_locked(line);
+    }
 }
 
 void ConsoleFeedback::end_program()

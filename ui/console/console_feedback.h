@@ -29,8 +29,9 @@ public:
     // Names the directory on the error stream ("twinex: can't read /x/y:
     // Permission denied"), the first MAX_WALK_ERRORS of a run only.
     void walk_error(const char* path, const char* reason) override;
-    // After the scan: how many directories could not be read, if any.
-    void tell_walk_errors();
+    // After the scan: how many directories could not be read, if any, and
+    // how many of the names (`listed` of them entries of a file list).
+    void tell_walk_errors(int listed = 0);
     static constexpr int MAX_WALK_ERRORS = 20;
 
     // A copy of the progress fields as they are now.
