@@ -48,13 +48,14 @@ struct Level {
     DirListing* dir;     // owned
     size_t pos;          // length of this directory's path, separator included
     const DirRec* rec;   // what the scan keeps of it, for the actions
+    uint32_t rec_no;     // its number, as its files' records keep it
 };
 
 struct Walk {
     ScanState& st;
     Dnode* dnode;            // null for named files
     int32_t* counted;        // the root's count of files, or the list's
-    const DirRec* named_dir = nullptr;   // the directory of the named file being taken
+    uint32_t named_dir = 0;  // the directory of the named file being taken (Fnode::dir)
     NameIndex* index;
     char dirname[PATH_BUF];
     Level* levels = nullptr;
@@ -190,7 +191,8 @@ bool first_visit(Walk& w, DirListing* dir, FileId* id)
 // entered through a reference root; one entered through a link otherwise
 // is asked of the file system. A reference root, and a link its walk
 // follows, mark the tops of reference trees.
-const DirRec* keep_directory(Walk& w, size_t pos, const FileId& id, bool via_link)
+// Its number, 0 when no more can be numbered.
+uint32_t keep_directory(Walk& w, size_t pos, const FileId& id, bool via_link)
 {
     const DirRec* parent = w.depth > 0 ? w.levels[w.depth - 1].rec : nullptr;
     bool reference = parent ? parent->reference : w.dnode->reference;
@@ -198,8 +200,7 @@ const DirRec* keep_directory(Walk& w, size_t pos, const FileId& id, bool via_lin
         reference = below_reference(w.st, std::string(w.dirname, pos).c_str()) != 0;
     if (reference && (via_link || !parent))
         w.st.reference_ids.push_back(id);
-    w.st.dirs.push_back(DirRec{parent, id, uint32_t(pos), via_link, reference, w.dnode});
-    return &w.st.dirs.back();
+    return keep_dir(w.st, DirRec{parent, id, uint32_t(pos), via_link, reference, w.dnode});
 }
 
 // Opens the directory whose path is in dirname up to `pos` and makes it the
@@ -232,10 +233,14 @@ void enter_directory(Walk& w, size_t pos, bool via_link)
         w.levels = more;
         w.room = room;
     }
-    const DirRec* rec = keep_directory(w, pos, id, via_link);
+    uint32_t rec_no = keep_directory(w, pos, id, via_link);
+    if (!rec_no) {
+        out_of_memory(w);
+        return;
+    }
     if (w.wanted.size() <= w.depth)
         w.wanted.resize(w.depth + 1);
-    w.levels[w.depth++] = Level{dir.release(), pos, rec};
+    w.levels[w.depth++] = Level{dir.release(), pos, &w.st.dirs.back(), rec_no};
 }
 
 // The listing, read to its end, is closed, or handed to the pool with the
@@ -289,8 +294,9 @@ void want_status(Walk& w, Fnode* f)
     f->wanted = true;
     if (f->time_known)   // the listing told it
         return;
-    for (size_t d = f->dir ? w.depth : 0; d > 0 && w.levels[d - 1].pos >= f->dir->path_len; --d) {
-        if (w.levels[d - 1].rec == f->dir) {
+    const DirRec* dir = dir_of(w.st, f);
+    for (size_t d = dir ? w.depth : 0; d > 0 && w.levels[d - 1].pos >= dir->path_len; --d) {
+        if (w.levels[d - 1].rec == dir) {
             w.wanted[d - 1].push_back(f);
             return;
         }
@@ -385,7 +391,7 @@ void take_file(Walk& w, size_t pos, const FileStatus* fs)
         ++st.numpats;
     Fnode* f = make_record(w, pos, fs);
     if (f)
-        f->dir = w.depth > 0 ? w.levels[w.depth - 1].rec : w.named_dir;
+        f->dir = w.depth > 0 ? w.levels[w.depth - 1].rec_no : w.named_dir;
     if (!f || !w.index->reserve_one()) {
         if (f)
             free_fnode(f);

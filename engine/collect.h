@@ -28,7 +28,7 @@ struct NamedFile {
     const char* path = nullptr;
     size_t name_pos = 0;
     FileStatus status;
-    const DirRec* dir = nullptr;
+    uint32_t dir = 0;   // its directory's number (Fnode::dir)
 };
 
 class NamedFiles {

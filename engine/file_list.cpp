@@ -178,10 +178,10 @@ private:
         return st_.sys->path_status(path_.c_str(), st_.follow_links, fs);
     }
 
-    // The record of the directory that holds the file (the first name_pos
-    // bytes of path_); null when a walk read it (the walk took its files),
+    // The number of the directory that holds the file (the first name_pos
+    // bytes of path_); 0 when a walk read it (the walk took its files),
     // or when its identity, or its way up, cannot be told (then refused).
-    const DirRec* directory(size_t name_pos, const Held* held)
+    uint32_t directory(size_t name_pos, const Held* held)
     {
         // Most lists name a directory's files together.
         if (last_ && last_->first.size() == name_pos && path_.compare(0, name_pos, last_->first) == 0)
@@ -199,13 +199,11 @@ private:
             reference = below_reference(st_, dir.c_str());
         if (reference < 0) {   // not kept: each of its files is named
             refuse(path_.c_str(), error_text(errno ? errno : EIO).c_str());
-            return nullptr;
+            return 0;
         }
-        const DirRec* rec = nullptr;
-        if (!walked) {
-            st_.dirs.push_back(DirRec{nullptr, id, uint32_t(name_pos), false, reference > 0, nullptr});
-            rec = &st_.dirs.back();
-        }
+        uint32_t rec = 0;
+        if (!walked && !(rec = keep_dir(st_, DirRec{nullptr, id, uint32_t(name_pos), false, reference > 0, nullptr})))
+            throw std::bad_alloc();
         last_ = &*dirs_.emplace(std::move(dir), rec).first;
         return rec;
     }
@@ -234,7 +232,7 @@ private:
         }
         if (!fs.id.known)   // to tell a file listed twice (engine/group.cpp)
             fs.id = st_.sys->identity(path_.c_str());
-        const DirRec* dir = directory(name_pos, held);
+        uint32_t dir = directory(name_pos, held);
         if (!dir)
             return false;
         out->path = path_.c_str();
@@ -250,8 +248,8 @@ private:
     char buf_[1 << 16];
     size_t at_ = 0, len_ = 0;
     std::string entry_, path_, cwd_;
-    std::unordered_map<std::string, const DirRec*> dirs_;   // null: read by a walk
-    const std::pair<const std::string, const DirRec*>* last_ = nullptr;   // the last one met
+    std::unordered_map<std::string, uint32_t> dirs_;   // 0: read by a walk
+    const std::pair<const std::string, uint32_t>* last_ = nullptr;   // the last one met
     std::vector<Held> held_;   // the outermost first
 };
 

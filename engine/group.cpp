@@ -50,9 +50,10 @@ int32_t number_followers(ScanState& st, Fnode* first, Node** after)
 }
 
 // The root a record was found under (null: in a list).
-const Dnode* root_of(const Fnode* f)
+const Dnode* root_of(const ScanState& st, const Fnode* f)
 {
-    return f->dir ? f->dir->root : nullptr;
+    const DirRec* d = dir_of(st, f);
+    return d ? d->root : nullptr;
 }
 
 // A group the report leaves out: all its files are reference copies, or,
@@ -62,8 +63,8 @@ bool left_out(const ScanState& st, Fnode* first, Node* after)
     bool all_reference = true, one_root = true;
     for (Node* n = &first->node; n != after; n = n->next) {
         const Fnode* f = reinterpret_cast<const Fnode*>(n);
-        all_reference = all_reference && is_reference(f);
-        one_root = one_root && root_of(f) == root_of(first);
+        all_reference = all_reference && is_reference(st, f);
+        one_root = one_root && root_of(st, f) == root_of(st, first);
     }
     return all_reference || (st.extra.across_roots && one_root);
 }
@@ -72,7 +73,7 @@ bool left_out(const ScanState& st, Fnode* first, Node* after)
 // is: listed twice, or under two paths. Only records of one name can be one
 // file, so only a group's records are compared: one with another in a small
 // group, through a set of identities in a large one.
-bool listed_twice(const Fnode* first, const Fnode* f, IdSet* seen)
+bool listed_twice(const ScanState& st, const Fnode* first, const Fnode* f, IdSet* seen)
 {
     if (!f->id_known)
         return false;
@@ -80,9 +81,9 @@ bool listed_twice(const Fnode* first, const Fnode* f, IdSet* seen)
         int added = seen->insert(record_id(f));
         if (added < 0)
             throw std::bad_alloc();
-        return added == 0 && !root_of(f);
+        return added == 0 && !root_of(st, f);
     }
-    if (root_of(f))
+    if (root_of(st, f))
         return false;
     for (const Node* n = &first->node; n != &f->node; n = n->next)
         if (record_id(reinterpret_cast<const Fnode*>(n)) == record_id(f))
@@ -101,7 +102,7 @@ bool drop_listed_twice(ScanState& st, Fnode* first, Node* after, int32_t followe
     for (Node* n = &first->node; n != after;) {
         Node* next = n->next;
         Fnode* f = reinterpret_cast<Fnode*>(n);
-        if (listed_twice(first, f, &seen)) {
+        if (listed_twice(st, first, f, &seen)) {
             RemoveNode(n);
             free_fnode(f);
             --st.numlisted;

@@ -50,14 +50,14 @@ DirHandle Place::open_chain(const DirRec* rec, const char* path)
     return d;
 }
 
-bool Place::open(const Fnode* f)
+bool Place::open(const Fnode* f, const DirRec* dir)
 {
     close();
     err_ = 0;
     dir_found_ = false;
-    if (!f->dir)
+    if (!dir)
         return false;
-    dir_ = open_chain(f->dir, f->pathname);
+    dir_ = open_chain(dir, f->pathname);
     if (!dir_)
         return false;
     dir_found_ = true;

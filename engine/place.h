@@ -15,11 +15,11 @@ public:
     Place(const Place&) = delete;
     Place& operator=(const Place&) = delete;
 
-    // Opens the directory of `f` and the file in it. False, with nothing
-    // held, when a step cannot be opened, is not the directory the walk
-    // read, or the name no longer leads to a regular file; `err` then holds
-    // the system's reason (0 for a directory found to be another).
-    bool open(const Fnode* f);
+    // Opens `dir`, the directory of `f` (dir_of), and the file in it. False,
+    // with nothing held, when a step cannot be opened, is not the directory
+    // the walk read, or the name no longer leads to a regular file; `err`
+    // then holds the system's reason (0 for a directory found to be another).
+    bool open(const Fnode* f, const DirRec* dir);
     void close();
 
     bool is_open() const { return file_ != nullptr; }

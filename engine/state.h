@@ -53,13 +53,13 @@ struct Fnode {
     bool wanted;        // another file of its name was met: its status is needed
     bool creation_known;  // `created` is a creation time the file system keeps
     bool id_known;      // id_volume and id_index are its identity
+    uint32_t dir;       // the directory it was found in: 1 + its place in ScanState::dirs (dir_of); 0: none
     int64_t mtime;      // last-write time met while collecting (FileTimes ticks)
     int64_t created;    // creation time (else the status change, as FileTimes has it)
     int64_t accessed;   // last-access time
     uint64_t size;      // size in bytes met while collecting
     uint64_t id_volume; // identity met while collecting, where the status query gives it
     uint64_t id_index;
-    const DirRec* dir;  // the directory it was found in
 };
 
 // Keeps the times, size and identity a status query told of the file.
@@ -178,11 +178,28 @@ int isdirectory(ScanState& st, const char* pathname);
 // ASCII letters a to z folded onto A to Z when i_flag is set.
 bool same_name(const char* a, const char* b, int i_flag);
 
+// The directory a record was found in; null for none.
+inline const DirRec* dir_of(const ScanState& st, const Fnode* f)
+{
+    return f->dir ? &st.dirs[f->dir - 1] : nullptr;
+}
+
+// Keeps a directory's record; its number for Fnode::dir, 0 when there are
+// too many to number (then nothing is kept).
+inline uint32_t keep_dir(ScanState& st, const DirRec& rec)
+{
+    if (st.dirs.size() >= UINT32_MAX)
+        return 0;
+    st.dirs.push_back(rec);
+    return uint32_t(st.dirs.size());
+}
+
 // A reference copy: a file found through a reference root. The walk
 // decides it, never the path's text (DirRec::reference).
-inline bool is_reference(const Fnode* f)
+inline bool is_reference(const ScanState& st, const Fnode* f)
 {
-    return f->dir && f->dir->reference;
+    const DirRec* d = dir_of(st, f);
+    return d && d->reference;
 }
 
 // The text a record is grouped by: its own name, or the key the scan's name

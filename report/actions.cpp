@@ -109,7 +109,7 @@ bool moved_before(const ActionRun& run, const Fnode* fnode)
 // met twice. The file a delete run keeps is asked only about the first two.
 const char* rule_to_keep(ScanState& st, const ActionRun& run, const Fnode* fnode)
 {
-    if (is_reference(fnode))
+    if (is_reference(st, fnode))
         return reference_mark;
     if (run.reference && !run.keep)
         return "NO REFERENCE COPY";
@@ -133,7 +133,7 @@ Act check_against_kept(ScanState& st, const ActionRun& run, Pending& p)
     if (differs_from_record(now, p.f))
         return changed();
     Place kept(*st.sys);
-    if (!kept.open(run.keep))
+    if (!kept.open(run.keep, dir_of(st, run.keep)))
         return changed();
     if (now.id == kept.status().id)
         return refused("SAME FILE AS KEPT", false);
@@ -147,7 +147,7 @@ Act check_against_kept(ScanState& st, const ActionRun& run, Pending& p)
 // copy that failed, a directory that is not the one the walk read a change.
 Act check_file(ScanState& st, const ActionRun& run, Pending& p)
 {
-    if (!p.place.open(p.f)) {
+    if (!p.place.open(p.f, dir_of(st, p.f))) {
         if (run.move && p.place.dir_found())
             return copy_failed("ERROR:   couldn't open \"%s\" for read", p.f->pathname);
         return changed();
@@ -180,7 +180,7 @@ bool still_same(ScanState& st, const ActionRun& run, const Pending& p)
     if (!run.del)
         return same_state(now, p.before);
     Place kept(*st.sys);   // of the file's own group: the batch may span several
-    return !differs_from_record(now, p.f) && kept.open(p.keep);
+    return !differs_from_record(now, p.f) && kept.open(p.keep, dir_of(st, p.keep));
 }
 
 // The outcome of a removal.
@@ -438,7 +438,7 @@ const Fnode* file_to_keep(const ScanState& st, const ActionRun& run, const Fnode
         return first;
     const Fnode* keep = run.reference ? nullptr : first;
     for (const Fnode* f = first; f; f = next_in_group(st, first, f)) {
-        if (run.reference && is_reference(f) && (!keep || f->mtime > keep->mtime))
+        if (run.reference && is_reference(st, f) && (!keep || f->mtime > keep->mtime))
             keep = f;
         else if (!run.reference && f->mtime < keep->mtime)
             keep = f;

@@ -204,7 +204,7 @@ void JsonOut::file(const ActionRun& run, const Fnode* f, Outcome o, bool known, 
     put(", \"size\": " + (known ? number((long long)fs.size) : std::string("null")));
     put(", \"created\": " + time_text(known && fs.times.creation_known, fs.times.creation) + ", \"accessed\": " +
         time_text(known, fs.times.access) + ", \"modified\": " + time_text(known, fs.times.write));
-    if (is_reference(f))
+    if (is_reference(st_, f))
         put(", \"reference\": true");
     if (run.move || run.del) {
         std::string reason;
