@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -246,6 +247,18 @@ void set_tick(Twinex& t, const std::string& caption, bool on)
         t.press(caption);
     if (t.checked(caption) != on)
         fail("a click does not " + std::string(on ? "tick " : "untick ") + caption);
+}
+
+void switch_reference(Twinex& t, const std::string& row)
+{
+    std::string after = row.rfind(REF_MARK, 0) == 0 ? row.substr(strlen(REF_MARK)) : REF_MARK + row;
+    size_t at = static_cast<size_t>(t.select(CHOSEN, row));
+    if (!IsWindowEnabled(t.button(REFERENCE_BUTTON)))
+        fail("REFERENCE on/off is greyed with " + row + " selected");
+    t.press(REFERENCE_BUTTON);
+    std::vector<std::string> rows = t.rows(CHOSEN);
+    if (at >= rows.size() || rows[at] != after || IsWindowEnabled(t.button(REFERENCE_BUTTON)))
+        fail("REFERENCE on/off does not make " + row + " read " + after + " and grey itself");
 }
 
 void check_delete_options(Twinex& t)
