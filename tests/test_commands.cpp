@@ -143,10 +143,11 @@ TEST_F(Window, ChosenListFollowsTheRoots)
 
 // REFERENCE on/off marks the root selected in CHOSEN_W, or unmarks it; it
 // greys where that would put a root inside a reference root, and a marked
-// root covers the reference roots below it. SCAN offers no reference root
-// for output. Each step ('+' SCAN on a path, '=' selects a CHOSEN_W row, 'R'
-// REFERENCE on/off, 'x' a double click on the row, 'S' SCAN without output),
-// then CHOSEN_W, whether the button is live, the box told.
+// root covers the reference roots below it. Reference roots alone are
+// nothing to scan, and SCAN offers none for output. Each step ('+' SCAN on a
+// path, '=' selects a CHOSEN_W row, 'R' REFERENCE on/off, 'x' a double click
+// on the row, 'S' SCAN with the path as output), then CHOSEN_W, whether the
+// button is live, the box told.
 TEST_F(Window, ReferenceRootsInChosen)
 {
     const std::string sub = "/Not added to chosen list./It is a subdirectory of existing choice.";
@@ -159,7 +160,7 @@ TEST_F(Window, ReferenceRootsInChosen)
         {'+', "C:\\DATA\\LIB", "|C:\\DATA\\LIB", false, ""},
         {'=', "C:\\DATA\\LIB", "|C:\\DATA\\LIB", true, ""},
         {'R', "", "|[REF] C:\\DATA\\LIB", false, ""},
-        {'S', "", "|[REF] C:\\DATA\\LIB", false, "NOTHING TO SCAN//"},
+        {'S', "C:\\DATA", "|[REF] C:\\DATA\\LIB", false, "NOTHING TO SCAN//"},
         {'+', "C:\\DATA\\LIB\\OLD", "|[REF] C:\\DATA\\LIB", false, N("C:\\DATA\\LIB\\OLD") + sub},
         {'+', "C:\\DATA", "|[REF] C:\\DATA\\LIB|C:\\DATA", false, ""},
         {'=', "[REF] C:\\DATA\\LIB", "|[REF] C:\\DATA\\LIB|C:\\DATA", false, ""},
@@ -186,6 +187,7 @@ TEST_F(Window, ReferenceRootsInChosen)
             ASSERT_TRUE(w.select(MC_CHOSEN, arg));
             k.act == 'x' ? cmd.on_double_click(MC_CHOSEN) : cmd.on_select(MC_CHOSEN);
         } else {
+            w.texts[MC_OUTPUT] = k.act == 'S' ? arg : w.texts[MC_OUTPUT];
             click(k.act == 'R' ? MC_REFERENCE : MC_SCAN);
         }
         std::string rows;

@@ -20,17 +20,18 @@ const Dnode* first_scan_root(ScanState& st)
 
 // Fills outputname from the OUTPUT box or, when that is empty, from the
 // first scan root if the user agrees; anything but PREPARE_GO ends the
-// command.
+// command. Reference roots alone are nothing to scan: every group would be
+// left out.
 PrepareResult choose_output(ScanState& st, ScanChoices& c, Feedback& ask)
 {
+    const Dnode* first = first_scan_root(st);
+    if (!first && (c.output.empty() || FirstNode(&st.dlist))) {
+        ask.Complain(COMPLAIN_NOTICE, "twinex", "NOTHING TO SCAN", nullptr, nullptr);
+        return PREPARE_NOTHING;
+    }
     if (!c.output.empty()) {
         st.outputname = c.output;
         return PREPARE_GO;
-    }
-    const Dnode* first = first_scan_root(st);
-    if (!first) {
-        ask.Complain(COMPLAIN_NOTICE, "twinex", "NOTHING TO SCAN", nullptr, nullptr);
-        return PREPARE_NOTHING;
     }
     // A copy: the root may be dropped from the still live window while the
     // question is open.
