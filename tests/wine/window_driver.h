@@ -11,7 +11,7 @@
 #include <vector>
 
 // Buttons and check boxes are found by their captions, as a user finds them;
-// the other controls by id (the main controls 100..126, the panel 200..216).
+// the other controls by id (the main controls 100..132, the panel 200..216).
 enum {
     FIRST_MAIN = 100, CHOOSE = 118, CHOSEN = 119, OUTPUT = 120, PATTERNS = 121, PATH = 122, EXCLUDE = 130,
     LAST_MAIN = 132, ABORT = 200, COLLECT_COUNT = 204, PROCESS_COUNT = 206, WRITE_FILE = 208, WRITTEN_COUNT = 211,
