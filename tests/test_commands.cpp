@@ -145,56 +145,48 @@ TEST_F(Window, ChosenListFollowsTheRoots)
 // greys where that would put a root inside a reference root, and a marked
 // root covers the reference roots below it. Reference roots alone are
 // nothing to scan, and SCAN offers none for output. Each step ('+' SCAN on a
-// path, '=' selects a CHOSEN_W row, 'R' REFERENCE on/off, 'x' a double click
-// on the row, 'S' SCAN with the path as output), then CHOSEN_W, whether the
-// button is live, the box told.
+// path, '=' selects a CHOSEN_W row, 'R' REFERENCE on/off, 'S' SCAN with the
+// path as output), then CHOSEN_W, "live" while the button is, and the boxes
+// told.
 TEST_F(Window, ReferenceRootsInChosen)
 {
-    const std::string sub = "/Not added to chosen list./It is a subdirectory of existing choice.";
-    const struct {
-        char act;
-        const char *arg, *rows;
-        bool live;
-        std::string told;
-    } steps[] = {
-        {'+', "C:\\DATA\\LIB", "|C:\\DATA\\LIB", false, ""},
-        {'=', "C:\\DATA\\LIB", "|C:\\DATA\\LIB", true, ""},
-        {'R', "", "|[REF] C:\\DATA\\LIB", false, ""},
-        {'S', "C:\\DATA", "|[REF] C:\\DATA\\LIB", false, "NOTHING TO SCAN//"},
-        {'+', "C:\\DATA\\LIB\\OLD", "|[REF] C:\\DATA\\LIB", false, N("C:\\DATA\\LIB\\OLD") + sub},
-        {'+', "C:\\DATA", "|[REF] C:\\DATA\\LIB|C:\\DATA", false, ""},
-        {'=', "[REF] C:\\DATA\\LIB", "|[REF] C:\\DATA\\LIB|C:\\DATA", false, ""},
-        {'R', "", "|[REF] C:\\DATA\\LIB|C:\\DATA", false, ""},
-        {'S', "", "|[REF] C:\\DATA\\LIB|C:\\DATA", false, "NO OUTPUT CHOSEN/Do you want to use:-/" + N("C:\\DATA")},
-        {'=', "C:\\DATA", "|[REF] C:\\DATA\\LIB|C:\\DATA", true, ""},
-        {'R', "", "|[REF] C:\\DATA", false, "Subdirectories of/" + N("C:\\DATA") + "/have been removed from chosen list."},
-        {'=', "[REF] C:\\DATA", "|[REF] C:\\DATA", true, ""},
-        {'R', "", "|C:\\DATA", false, ""},
-        {'=', "C:\\DATA", "|C:\\DATA", true, ""},
-        {'R', "", "|[REF] C:\\DATA", false, ""},
-        {'x', "[REF] C:\\DATA", "", false, ""},
+    const struct { const char *step, *after; } steps[] = {
+        {"+C:\\DATA\\LIB", "|C:\\DATA\\LIB"},
+        {"=C:\\DATA\\LIB", "|C:\\DATA\\LIB live"},
+        {"R", "|[REF] C:\\DATA\\LIB"},
+        {"SC:\\DATA", "|[REF] C:\\DATA\\LIB NOTHING TO SCAN//"},
+        {"+C:\\DATA\\LIB\\OLD", "|[REF] C:\\DATA\\LIB C:\\DATA\\LIB\\OLD/Not added to chosen list./"
+                                "It is a subdirectory of existing choice."},
+        {"+C:\\DATA", "|[REF] C:\\DATA\\LIB|C:\\DATA"},
+        {"=[REF] C:\\DATA\\LIB", "|[REF] C:\\DATA\\LIB|C:\\DATA"},
+        {"R", "|[REF] C:\\DATA\\LIB|C:\\DATA"},
+        {"S", "|[REF] C:\\DATA\\LIB|C:\\DATA NO OUTPUT CHOSEN/Do you want to use:-/C:\\DATA"},
+        {"=C:\\DATA", "|[REF] C:\\DATA\\LIB|C:\\DATA live"},
+        {"R", "|[REF] C:\\DATA Subdirectories of/C:\\DATA/have been removed from chosen list."},
+        {"=[REF] C:\\DATA", "|[REF] C:\\DATA live"},
+        {"R", "|C:\\DATA"},
     };
     fb.set_default_answer(0);
     for (const auto& k : steps) {
-        const std::string arg = N(k.arg), cut = arg.substr(0, arg.rfind(PATH_SEP));
-        SCOPED_TRACE(std::string(1, k.act) + " " + arg);
+        const std::string arg = N(k.step + 1), dir = arg.substr(0, arg.rfind(PATH_SEP));
+        SCOPED_TRACE(k.step);
         fb.clear();
-        if (k.act == '+') {
+        if (*k.step == '+') {
             cmd.chooser().type = CHOOSE_DIRECTORY;
-            w.texts[MC_PATH] = cut, w.rows[MC_CHOOSE] = {arg.substr(cut.size() + 1)};
+            w.texts[MC_PATH] = dir, w.rows[MC_CHOOSE] = {arg.substr(dir.size() + 1)};
             press(w.rows[MC_CHOOSE][0]);
-        } else if (k.act == '=' || k.act == 'x') {
-            ASSERT_TRUE(w.select(MC_CHOSEN, arg));
-            k.act == 'x' ? cmd.on_double_click(MC_CHOSEN) : cmd.on_select(MC_CHOSEN);
+        } else if (*k.step == 'R' || *k.step == 'S') {
+            w.texts[MC_OUTPUT] = arg;
+            click(*k.step == 'R' ? MC_REFERENCE : MC_SCAN);
         } else {
-            w.texts[MC_OUTPUT] = k.act == 'S' ? arg : w.texts[MC_OUTPUT];
-            click(k.act == 'R' ? MC_REFERENCE : MC_SCAN);
+            w.select(MC_CHOSEN, arg);
+            cmd.on_select(MC_CHOSEN);
         }
-        std::string rows;
-        for (const std::string& r : w.rows[MC_CHOSEN]) rows += "|" + r;
-        EXPECT_EQ(rows, N(k.rows));
-        EXPECT_EQ(w.enabled[MC_REFERENCE], k.live);
-        EXPECT_EQ(boxes(), k.told.empty() ? Rows{} : Rows{k.told});
+        std::string after;
+        for (const std::string& r : w.rows[MC_CHOSEN]) after += "|" + r;
+        after += w.enabled[MC_REFERENCE] ? " live" : "";
+        for (const std::string& b : boxes()) after += " " + b;
+        EXPECT_EQ(after, N(k.after));
     }
 }
 

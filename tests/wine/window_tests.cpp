@@ -260,8 +260,9 @@ void restore_run(Twinex& t)
 }
 
 // A delete run over a photo tree whose library, marked [REF] in CHOSEN
-// before the tree is chosen, holds the newer copy: the outside older copy
-// goes, the library's stays, marked in the report.
+// before the tree is chosen, holds the newer copy, with the Recycle Bin and
+// identical content still ticked from delete_options_run: the outside older
+// copy goes to the bin, the library's stays, marked in the report.
 void reference_run(Twinex& t)
 {
     std::string photos = work + "\\reference", lib = photos + "\\lib";
@@ -271,10 +272,9 @@ void reference_run(Twinex& t)
     switch_reference(t, lib);
     choose(t, work, {"reference"}, "reference");
     set_tick(t, DELETE_BOX, true);
-    for (const char* box : DELETE_OPTIONS)
-        set_tick(t, box, false);
+    set_tick(t, SAVE_BOX, false);
     t.click("SCAN");
-    confirm_scan(t, "DELETING OLD MODIFIED without Saving");
+    confirm_scan(t, "DELETING OLD MODIFIED without Saving\nto RECYCLE BIN, only IDENTICAL content");
     finish_scan(t);
     std::string report = read_file(t.text(WRITE_FILE));
     check(report.find("REFERENCE:      " + lib + " 1 filenames checked\n") != std::string::npos &&
