@@ -251,14 +251,12 @@ void set_tick(Twinex& t, const std::string& caption, bool on)
 
 void switch_reference(Twinex& t, const std::string& row)
 {
-    std::string after = row.rfind(REF_MARK, 0) == 0 ? row.substr(strlen(REF_MARK)) : REF_MARK + row;
     size_t at = static_cast<size_t>(t.select(CHOSEN, row));
-    if (!IsWindowEnabled(t.button(REFERENCE_BUTTON)))
-        fail("REFERENCE on/off is greyed with " + row + " selected");
+    bool live = IsWindowEnabled(t.button(REFERENCE_BUTTON));
     t.press(REFERENCE_BUTTON);
-    std::vector<std::string> rows = t.rows(CHOSEN);
-    if (at >= rows.size() || rows[at] != after || IsWindowEnabled(t.button(REFERENCE_BUTTON)))
-        fail("REFERENCE on/off does not make " + row + " read " + after + " and grey itself");
+    std::string want = row.rfind(REF_MARK, 0) == 0 ? row.substr(strlen(REF_MARK)) : REF_MARK + row;
+    if (!live || t.rows(CHOSEN).at(at) != want || IsWindowEnabled(t.button(REFERENCE_BUTTON)))
+        fail("REFERENCE on/off, live with " + row + " selected, does not make it read " + want + " and grey itself");
 }
 
 void check_delete_options(Twinex& t)
