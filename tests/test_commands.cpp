@@ -141,6 +141,55 @@ TEST_F(Window, ChosenListFollowsTheRoots)
     EXPECT_EQ(roots(), 1u);
 }
 
+// REFERENCE on/off marks the root selected in CHOSEN_W, or unmarks it; it
+// greys where that would put a root inside a reference root, and a marked
+// root covers the reference roots below it. Reference roots alone are
+// nothing to scan, and SCAN offers none for output. Each step ('+' SCAN on a
+// path, '=' selects a CHOSEN_W row, 'R' REFERENCE on/off, 'S' SCAN with the
+// path as output), then CHOSEN_W, "live" while the button is, and the boxes
+// told.
+TEST_F(Window, ReferenceRootsInChosen)
+{
+    const struct { const char *step, *after; } steps[] = {
+        {"+C:\\DATA\\LIB", "|C:\\DATA\\LIB"},
+        {"=C:\\DATA\\LIB", "|C:\\DATA\\LIB live"},
+        {"R", "|[REF] C:\\DATA\\LIB"},
+        {"SC:\\DATA", "|[REF] C:\\DATA\\LIB NOTHING TO SCAN//"},
+        {"+C:\\DATA\\LIB\\OLD", "|[REF] C:\\DATA\\LIB C:\\DATA\\LIB\\OLD/Not added to chosen list./"
+                                "It is a subdirectory of existing choice."},
+        {"+C:\\DATA", "|[REF] C:\\DATA\\LIB|C:\\DATA"},
+        {"=[REF] C:\\DATA\\LIB", "|[REF] C:\\DATA\\LIB|C:\\DATA"},
+        {"R", "|[REF] C:\\DATA\\LIB|C:\\DATA"},
+        {"S", "|[REF] C:\\DATA\\LIB|C:\\DATA NO OUTPUT CHOSEN/Do you want to use:-/C:\\DATA"},
+        {"=C:\\DATA", "|[REF] C:\\DATA\\LIB|C:\\DATA live"},
+        {"R", "|[REF] C:\\DATA Subdirectories of/C:\\DATA/have been removed from chosen list."},
+        {"=[REF] C:\\DATA", "|[REF] C:\\DATA live"},
+        {"R", "|C:\\DATA"},
+    };
+    fb.set_default_answer(0);
+    for (const auto& k : steps) {
+        const std::string arg = N(k.step + 1), dir = arg.substr(0, arg.rfind(PATH_SEP));
+        SCOPED_TRACE(k.step);
+        fb.clear();
+        if (*k.step == '+') {
+            cmd.chooser().type = CHOOSE_DIRECTORY;
+            w.texts[MC_PATH] = dir, w.rows[MC_CHOOSE] = {arg.substr(dir.size() + 1)};
+            press(w.rows[MC_CHOOSE][0]);
+        } else if (*k.step == 'R' || *k.step == 'S') {
+            w.texts[MC_OUTPUT] = arg;
+            click(*k.step == 'R' ? MC_REFERENCE : MC_SCAN);
+        } else {
+            w.select(MC_CHOSEN, arg);
+            cmd.on_select(MC_CHOSEN);
+        }
+        std::string after;
+        for (const std::string& r : w.rows[MC_CHOSEN]) after += "|" + r;
+        after += w.enabled[MC_REFERENCE] ? " live" : "";
+        for (const std::string& b : boxes()) after += " " + b;
+        EXPECT_EQ(after, N(k.after));
+    }
+}
+
 // ------------------------------------------------------------ the commands
 
 // The two actions exclude each other; only DELETE livens its four

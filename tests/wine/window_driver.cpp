@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -246,6 +247,16 @@ void set_tick(Twinex& t, const std::string& caption, bool on)
         t.press(caption);
     if (t.checked(caption) != on)
         fail("a click does not " + std::string(on ? "tick " : "untick ") + caption);
+}
+
+void switch_reference(Twinex& t, const std::string& row)
+{
+    size_t at = static_cast<size_t>(t.select(CHOSEN, row));
+    bool live = IsWindowEnabled(t.button(REFERENCE_BUTTON));
+    t.press(REFERENCE_BUTTON);
+    std::string want = row.rfind(REF_MARK, 0) == 0 ? row.substr(strlen(REF_MARK)) : REF_MARK + row;
+    if (!live || t.rows(CHOSEN).at(at) != want || IsWindowEnabled(t.button(REFERENCE_BUTTON)))
+        fail("REFERENCE on/off, live with " + row + " selected, does not make it read " + want + " and grey itself");
 }
 
 void check_delete_options(Twinex& t)

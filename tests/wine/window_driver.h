@@ -11,16 +11,17 @@
 #include <vector>
 
 // Buttons and check boxes are found by their captions, as a user finds them;
-// the other controls by id (the main controls 100..126, the panel 200..216).
+// the other controls by id (the main controls 100..132, the panel 200..216).
 enum {
     FIRST_MAIN = 100, CHOOSE = 118, CHOSEN = 119, OUTPUT = 120, PATTERNS = 121, PATH = 122, EXCLUDE = 130,
-    LAST_MAIN = 131, ABORT = 200, COLLECT_COUNT = 204, PROCESS_COUNT = 206, WRITE_FILE = 208, WRITTEN_COUNT = 211,
+    LAST_MAIN = 132, ABORT = 200, COLLECT_COUNT = 204, PROCESS_COUNT = 206, WRITE_FILE = 208, WRITTEN_COUNT = 211,
     FINISHED = 216,
 };
 constexpr const char *CRLF_BOX = "[RETURN] + NLs", *DATES_BOX = "Datestamps", *MOVE_BOX = "MOVE TWINEX to SINKHOLE",
                      *DELETE_BOX = "DELETE Old Modified Files", *REQUEST_BOX = "REQUEST EACH DELETION",
                      *SAVE_BOX = "SAVE DELETED FILES", *BIN_BOX = "to RECYCLE BIN",
-                     *IDENTICAL_BOX = "only IDENTICAL content";
+                     *IDENTICAL_BOX = "only IDENTICAL content", *REFERENCE_BUTTON = "REFERENCE on/off",
+                     *REF_MARK = "[REF] ";
 // The sub-options of DELETE, live only while it is ticked.
 constexpr const char* DELETE_OPTIONS[] = {REQUEST_BOX, SAVE_BOX, BIN_BOX, IDENTICAL_BOX};
 
@@ -89,6 +90,9 @@ private:
 // empty) for OUTPUT.
 void choose(Twinex& t, const std::string& dir, const std::vector<std::string>& roots, const std::string& output);
 void set_tick(Twinex& t, const std::string& caption, bool on);
+// Selects `row` in CHOSEN, which livens REFERENCE on/off, and presses it: the
+// row gains the [REF] mark or loses it, and the button greys again.
+void switch_reference(Twinex& t, const std::string& row);
 // The delete run's sub-options are live exactly while DELETE is ticked.
 void check_delete_options(Twinex& t);
 // Answers SCAN's confirmation, which begins with `summary` (and the line

@@ -259,6 +259,31 @@ void restore_run(Twinex& t)
           "RESTORE puts the copy back and leaves the taken place as it was");
 }
 
+// A delete run over a photo tree whose library, marked [REF] in CHOSEN
+// before the tree is chosen, holds the newer copy, with the Recycle Bin and
+// identical content still ticked from delete_options_run: the outside older
+// copy goes to the bin, the library's stays, marked in the report.
+void reference_run(Twinex& t)
+{
+    std::string photos = work + "\\reference", lib = photos + "\\lib";
+    fs::remove_all(photos);
+    make_old_file(photos + "\\x.txt", "x"), make_file(lib + "\\x.txt", "x");
+    choose(t, photos, {"lib"}, "");
+    switch_reference(t, lib);
+    choose(t, work, {"reference"}, "reference");
+    set_tick(t, DELETE_BOX, true);
+    set_tick(t, SAVE_BOX, false);
+    t.click("SCAN");
+    confirm_scan(t, "DELETING OLD MODIFIED without Saving\nto RECYCLE BIN, only IDENTICAL content");
+    finish_scan(t);
+    std::string report = read_file(t.text(WRITE_FILE));
+    check(report.find("REFERENCE:      " + lib + " 1 filenames checked\n") != std::string::npos &&
+              report.find("<< NOT DELETED - REFERENCE >>" + lib + "\\x.txt\n") != std::string::npos &&
+              fs::exists(lib + "\\x.txt") && !fs::exists(photos + "\\x.txt"),
+          "the older copy outside the library goes; the library's newer copy stays, marked in the report");
+    leave_scan(t);
+}
+
 // The window's further controls as a user meets them, in one process. Last
 // a badly formed exclusion, told as a badly formed pattern is: the same
 // numbered message during collection, after which only QUIT leads on.
@@ -269,6 +294,7 @@ void options()
     check_delete_options(t);
     delete_options_run(t);
     restore_run(t);
+    reference_run(t);
     choose(t, work + "\\restore", {"t1"}, "t1");
     t.set_text(EXCLUDE, "x;[a");
     t.click("SCAN");
@@ -312,16 +338,20 @@ void clear_reports(const std::string& out)
             fail(e.path().string() + " cannot be removed: twinex still holds it open");
 }
 
-// Clicks at random on the actions and DELETE's sub-options, the greying
-// checked after each; then the run is made a listing again, sometimes with
+// Clicks at random on the actions, DELETE's sub-options and REFERENCE on/off
+// for the chosen root, the greying checked after each; then the run is made
+// a listing of a root that is no reference root again, sometimes with
 // exclusions that leave every file in.
 void random_clicks(Twinex& t, std::mt19937& rng)
 {
     const char* boxes[] = {MOVE_BOX, DELETE_BOX, REQUEST_BOX, SAVE_BOX, BIN_BOX, IDENTICAL_BOX};
     for (int i = 0; i < 8; i++) {
-        t.press(boxes[rng() % 6]);
+        unsigned pick = rng() % 7;
+        pick < 6 ? t.press(boxes[pick]) : switch_reference(t, t.rows(CHOSEN).at(0));
         check_delete_options(t);
     }
+    if (t.rows(CHOSEN).at(0).rfind(REF_MARK, 0) == 0)
+        switch_reference(t, t.rows(CHOSEN).at(0));
     set_tick(t, MOVE_BOX, false);
     set_tick(t, DELETE_BOX, false);
     t.set_text(EXCLUDE, rng() % 2 ? "*.none;f\\;1.txt" : "");

@@ -6,6 +6,7 @@
 #include "ui/common/roots.h"
 
 const char* const unreadable_mark = " <UNREADABLE>";
+const char* const chosen_reference_mark = "[REF] ";
 
 namespace {
 
@@ -21,6 +22,12 @@ std::string path_box(Chooser& c)
     if (!c.marked.empty() && text == c.marked)
         text.resize(text.size() - mark);
     return text.substr(0, CHOOSER_PATH);
+}
+
+// A root as CHOSEN_W shows it: its path, after the mark for a reference root.
+std::string chosen_row(const Dnode* d)
+{
+    return std::string(d->reference ? chosen_reference_mark : "") + d->dname;
 }
 
 void set_path(Chooser& c, const std::string& text)
@@ -259,14 +266,39 @@ void SelectForScan(Chooser& c)
     }
 }
 
-void DeleteItem(Chooser& c)
+Dnode* selected_root(Chooser& c)
 {
     std::string row;
     if (!GetSelectedItem(c, MC_CHOSEN, &row))
+        return nullptr;
+    for (Node* n = c.st.dlist.head; n && n->next; n = n->next) {
+        Dnode* d = reinterpret_cast<Dnode*>(n);
+        if (chosen_row(d) == row)
+            return d;
+    }
+    return nullptr;
+}
+
+void DeleteItem(Chooser& c)
+{
+    Dnode* d = selected_root(c);
+    if (!d)
         return;
-    if (!remove_root(c.st, row.c_str()))
+    remove_root(c.st, d->dname);
+    RebuildChosenList(c);
+}
+
+// The reference roots a marked root covers go; the list shows it before
+// the box tells of them.
+void SwitchReference(Chooser& c)
+{
+    Dnode* d = selected_root(c);
+    bool dropped = false;
+    if (!d || !switch_reference(c.st, d, &dropped))
         return;
     RebuildChosenList(c);
+    if (dropped)
+        tell_roots_dropped(c.st, d->dname);
 }
 
 int RebuildChosenList(Chooser& c)
@@ -277,7 +309,7 @@ int RebuildChosenList(Chooser& c)
     }
     for (Node* n = c.st.dlist.head; n && n->next; n = n->next) {
         const Dnode* d = reinterpret_cast<const Dnode*>(n);
-        if (!c.w.list_append(MC_CHOSEN, d->dname)) {
+        if (!c.w.list_append(MC_CHOSEN, chosen_row(d).c_str())) {
             std::string line = std::string("Can't add ") + d->dname + " to CHOSEN list";
             c.st.ui->Complain(COMPLAIN_ERROR, caption, line.c_str(), nullptr, "Maybe not enough memory.");
             return 0;

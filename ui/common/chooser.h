@@ -1,6 +1,7 @@
 // The drive-and-directory chooser: CHOOSE_W browses the drives and then one
 // directory at a time (its path stands in the PATH box); CHOSEN_W shows the
-// chosen scan roots of dlist; "for OUTPUT" fills the OUTPUT box.
+// chosen scan roots of dlist, a reference root marked; "for OUTPUT" fills
+// the OUTPUT box.
 #pragma once
 
 #include <string>
@@ -25,6 +26,8 @@ struct Chooser {
 
 // Put after the PATH box's directory when its listing cannot be read.
 extern const char* const unreadable_mark;
+// Put before a reference root's path in CHOSEN_W.
+extern const char* const chosen_reference_mark;
 
 // The text of a drive kind ("FIXED DRIVE" ...).
 const char* drive_kind_text(int kind);
@@ -56,3 +59,8 @@ void SelectForOutput(Chooser& c, int w_num);
 void DeleteItem(Chooser& c);
 // Lists every root of dlist in CHOSEN_W again: 1 on success, else 0.
 int RebuildChosenList(Chooser& c);
+// The root selected in CHOSEN_W; null when none is.
+Dnode* selected_root(Chooser& c);
+// Marks the root selected in CHOSEN_W as reference, or unmarks it, where
+// the rules of the roots allow ("REFERENCE on/off").
+void SwitchReference(Chooser& c);

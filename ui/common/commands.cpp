@@ -5,6 +5,7 @@
 
 #include "report/restore.h"
 #include "report/visible.h"
+#include "ui/common/roots.h"
 #include "ui/common/scan_job.h"
 #include "ui/common/scan_setup.h"
 
@@ -19,6 +20,11 @@ const char* const help_text =
     "EXCLUDE: patterns of names left out of the scan, written as in PATTERNS and separated by ; "
     "(write \\; for a ; inside a name; a blank belongs to the pattern). A directory that fits one is not "
     "entered, a file that fits one is not checked.\n\n"
+    "REFERENCE on/off: select a root in CHOSEN and press it to mark the root [REF], or to unmark it. "
+    "A file under a [REF] root is never moved or deleted, and a name found only there is not listed. "
+    "A move or a delete takes only the names that have a copy under a [REF] root, and then every copy "
+    "found elsewhere, older or newer. A [REF] root may lie inside another root: choose it and mark it "
+    "first, then choose the root around it. No root may lie inside a [REF] root.\n\n"
     "RESTORE: select a twinfilesNNN.sinkhole in CHOOSE and press RESTORE to put every copy back in its place. "
     "A place that is taken keeps its file, and the copy stays in the sinkhole.";
 
@@ -63,6 +69,7 @@ enum CommandId {
     ID_FOR_OUTPUT = MAIN_ID_BASE + MC_FOR_OUTPUT,
     ID_CLEAR_OUTPUT = MAIN_ID_BASE + MC_CLEAR_OUTPUT,
     ID_RESTORE = MAIN_ID_BASE + MC_RESTORE,
+    ID_REFERENCE = MAIN_ID_BASE + MC_REFERENCE,
     ID_ABORT = PANEL_ID_BASE + PF_ABORT,
     ID_QUIT = PANEL_ID_BASE + PF_QUIT,
 };
@@ -86,6 +93,7 @@ int Commands::CreateMainControls()
     w_.set_checked(MC_BIN, bin_);
     w_.set_checked(MC_IDENTICAL, identical_);
     enable_delete_options(false);
+    show_reference_switch();
     chooser_.type = CHOOSE_DRIVES;
     return SetChooseData(chooser_);
 }
@@ -122,6 +130,7 @@ void Commands::TX_OnCommand(int id)
     case ID_FOR_OUTPUT: SelectForOutput(chooser_, MC_OUTPUT); break;
     case ID_CLEAR_OUTPUT: w_.set_text(MC_OUTPUT, ""); break;
     case ID_RESTORE: restore(); break;
+    case ID_REFERENCE: SwitchReference(chooser_); break;
     case ID_ABORT: abort_or_again(); break;
     default: break;   // group boxes, list options, boxes, labels: nothing
     }
@@ -136,12 +145,31 @@ void Commands::on_double_click(int index)
         HandleMouseClick(chooser_);
     else if (index == MC_CHOSEN)
         DeleteItem(chooser_);
+    show_reference_switch();
+}
+
+void Commands::on_select(int index)
+{
+    if (!closed_ && !waiting_ && !panel_ && index == MC_CHOSEN)
+        show_reference_switch();
+}
+
+// REFERENCE on/off is live only while the root selected in CHOSEN_W may be
+// marked or unmarked, so a root never meets a reference root as the rules
+// forbid. A rebuilt list has no row selected, and a command may have
+// changed the roots: it is set again after each.
+void Commands::show_reference_switch()
+{
+    const Dnode* d = selected_root(chooser_);
+    w_.enable(MC_REFERENCE, d && may_switch_reference(st_, d));
 }
 
 // An end asked for while the scan thread was waited for is carried out once
 // the wait is over.
 void Commands::finish_command()
 {
+    if (!panel_ && !closed_ && !waiting_)
+        show_reference_switch();
     if (end_pending_ && !waiting_ && !closed_) {
         end_pending_ = false;
         request_end();

@@ -1,7 +1,8 @@
 // What the main window's commands do, told against WindowControls so that
 // any toolkit (or a test) can stand in: SCAN and its start of the scan
 // thread, the rules between the action check boxes, the chooser's buttons,
-// RESTORE, ABORT/AGAIN, QUIT, CANCEL and Help, and the window's end.
+// the marking of reference roots, RESTORE, ABORT/AGAIN, QUIT, CANCEL and
+// Help, and the window's end.
 //
 // States: Idle (main controls), Scanning (panel, thread running), Finished
 // (panel, button "AGAIN"), Stalled (panel, the thread stopped itself during
@@ -32,10 +33,12 @@ public:
     // list in CHOOSE_W: 1 on success, else 0 (its message has been shown).
     int CreateMainControls();
 
-    // A command by control id (100..126 main controls, 200..216 panel).
+    // A command by control id (100..132 main controls, 200..216 panel).
     void TX_OnCommand(int id);
     // A double click in a list view (MC_CHOOSE or MC_CHOSEN).
     void on_double_click(int index);
+    // The selection of a list view (MC_CHOOSE or MC_CHOSEN) has changed.
+    void on_select(int index);
     // QUIT, the close box and the scan thread's fatal-error request: stop
     // the scan thread, wait for it and close the window.
     void request_end();
@@ -55,6 +58,7 @@ private:
     void rule_move();
     void rule_delete();
     void enable_delete_options(bool on);
+    void show_reference_switch();
     void take_extras(const ScanChoices& c);
     void restore();
     void stop_scan_thread();

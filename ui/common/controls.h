@@ -20,10 +20,11 @@ enum MainControl {
     MC_OUTPUT, MC_PATTERNS, MC_PATH,
     MC_PATH_LABEL, MC_OUTPUT_LABEL, MC_CLEAR_OUTPUT, MC_PATTERNS_LABEL,
     MC_BIN, MC_IDENTICAL, MC_EXCLUDE_LABEL, MC_EXCLUDE, MC_RESTORE,
+    MC_REFERENCE,
     MC_COUNT
 };
 
-constexpr int MAIN_ID_BASE = 100;    // ids 100..131
+constexpr int MAIN_ID_BASE = 100;    // ids 100..132
 constexpr int PANEL_ID_BASE = 200;   // ids 200..216, panel field i has id 200 + i
 
 constexpr int PATTERN_CHARS = 2047;  // the most read from the PATTERNS box

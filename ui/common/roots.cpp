@@ -2,8 +2,10 @@
 // inside another, with paths compared as the file system compares them:
 // ignoring letter case where it does (Windows), byte for byte elsewhere.
 // Reference roots follow these rules among themselves; a reference root may
-// lie inside a root (that part of its tree is reference), and the console
-// program refuses the other ways they can meet (reference_clash).
+// lie inside a root (that part of its tree is reference), never a root
+// inside a reference root or on one: which of its files may go would be
+// unclear. The console program refuses those (reference_clash); the window
+// never lets them come about.
 #include "ui/common/roots.h"
 
 #include <cstdlib>
@@ -62,11 +64,14 @@ void free_root(Dnode* d)
     free(d);
 }
 
+// A root that `test` finds in the way of a new root of the kind: a new scan
+// root meets every root, a new reference root only the reference roots (it
+// may lie inside a scan root).
 Dnode* find_root(ScanState& st, bool (*test)(const char*, const char*), const char* path, bool reference)
 {
     for (Node* n = st.dlist.head; n && n->next; n = n->next) {
         Dnode* d = reinterpret_cast<Dnode*>(n);
-        if (d->reference == reference && test(path, d->dname))
+        if ((d->reference || !reference) && test(path, d->dname))
             return d;
     }
     return nullptr;
@@ -159,4 +164,23 @@ bool remove_root(ScanState& st, const char* dname)
         }
     }
     return false;
+}
+
+// No root lies inside a reference root or on one (add_root holds them off),
+// so any root may be marked. A reference root inside a root stays marked:
+// unmarked, its files would be collected twice, and a delete run would take
+// a file for an older copy of itself.
+bool may_switch_reference(ScanState& st, const Dnode* d)
+{
+    return !d->reference || !find_root(st, is_below, d->dname, false);
+}
+
+bool switch_reference(ScanState& st, Dnode* d, bool* dropped)
+{
+    *dropped = false;
+    if (!may_switch_reference(st, d))
+        return false;
+    d->reference = !d->reference;
+    *dropped = d->reference && drop_roots_below(st, d->dname, true);
+    return true;
 }

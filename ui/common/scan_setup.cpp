@@ -6,22 +6,36 @@
 
 namespace {
 
+// The first root that is not a reference root: the report and a sinkhole
+// never go into a reference tree unasked, where the next scan would take
+// the saved copies for reference copies.
+const Dnode* first_scan_root(ScanState& st)
+{
+    for (Node* n = FirstNode(&st.dlist); n; n = NextNode(n)) {
+        if (!reinterpret_cast<Dnode*>(n)->reference)
+            return reinterpret_cast<Dnode*>(n);
+    }
+    return nullptr;
+}
+
 // Fills outputname from the OUTPUT box or, when that is empty, from the
-// first root if the user agrees; anything but PREPARE_GO ends the command.
+// first scan root if the user agrees; anything but PREPARE_GO ends the
+// command. Reference roots alone are nothing to scan: every group would be
+// left out.
 PrepareResult choose_output(ScanState& st, ScanChoices& c, Feedback& ask)
 {
+    const Dnode* first = first_scan_root(st);
+    if (!first && (c.output.empty() || FirstNode(&st.dlist))) {
+        ask.Complain(COMPLAIN_NOTICE, "twinex", "NOTHING TO SCAN", nullptr, nullptr);
+        return PREPARE_NOTHING;
+    }
     if (!c.output.empty()) {
         st.outputname = c.output;
         return PREPARE_GO;
     }
-    Node* first = FirstNode(&st.dlist);
-    if (!first) {
-        ask.Complain(COMPLAIN_NOTICE, "twinex", "NOTHING TO SCAN", nullptr, nullptr);
-        return PREPARE_NOTHING;
-    }
     // A copy: the root may be dropped from the still live window while the
     // question is open.
-    const std::string d = reinterpret_cast<Dnode*>(first)->dname;
+    const std::string d = first->dname;
     if (!ask.Complain(COMPLAIN_OKCANCEL, "twinex", "NO OUTPUT CHOSEN", "Do you want to use:-", d.c_str()))
         return PREPARE_CANCELLED;
     st.outputname = d;

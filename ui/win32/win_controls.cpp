@@ -60,6 +60,7 @@ const ControlLayout main_layout[MC_COUNT] = {
     {"static", "EXCLUDE", SS_RIGHT, 450, 515, 90, 20},
     {"edit", "", EDIT, 550, 515, 200, 20},
     {"button", "RESTORE", PUSH, 640, 200, 110, 29},
+    {"button", "REFERENCE on/off", PUSH, 8, 512, 170, 29},
 };
 
 // The progress panel: two buttons, then label and value rows.

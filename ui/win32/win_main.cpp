@@ -49,6 +49,9 @@ void TX_OnDestroy(HWND)
 
 LRESULT TX_OnNotify(HWND hwnd, WPARAM idFrom, NMHDR* pnmhdr)
 {
+    if (pnmhdr && pnmhdr->code == static_cast<UINT>(LVN_ITEMCHANGED) && hControl[MC_CHOSEN] &&
+        pnmhdr->hwndFrom == hControl[MC_CHOSEN])
+        app->commands.on_select(MC_CHOSEN);
     if (pnmhdr && pnmhdr->code == static_cast<UINT>(NM_DBLCLK)) {
         if (hControl[MC_CHOOSE] && pnmhdr->hwndFrom == hControl[MC_CHOOSE])
             app->commands.on_double_click(MC_CHOOSE);
