@@ -51,6 +51,25 @@ TEST(ConsoleFeedback, WalkErrorsAreNamedUpToTwentyThenCounted)
     std::fclose(err);
 }
 
+// The fatal line, made without the box machinery (for memory running out),
+// reads exactly as the box would; a long message is cut to leave room for
+// "QUITTING...". (The fatal ends of a scan: test_fault_matrix.)
+TEST(ConsoleFeedback, TheFatalLineReadsAsTheBox)
+{
+    for (const char* msg : {"OUT OF MEMORY", "Can't create sinkhole sub-directory \"/o/a\nb\x01\"", "ends in:", ""}) {
+        FILE* boxed = std::tmpfile();
+        FILE* fixed = std::tmpfile();
+        ConsoleFeedback(stdin, boxed).Complain(COMPLAIN_ERROR, "twinex", msg, "QUITTING...", nullptr);
+        ConsoleFeedback(stdin, fixed).show_fatal(msg);
+        EXPECT_EQ(contents(fixed), contents(boxed));
+        std::fclose(boxed);
+        std::fclose(fixed);
+    }
+    char text[40];
+    fatal_text(text, sizeof text, "a message far too long for this little buffer");
+    EXPECT_EQ(std::string(text), "a message far too long for\nQUITTING...\n");
+}
+
 // The options in their several forms, seen in the report they give.
 TEST(CliArgs, OptionsShowInTheReport)
 {
