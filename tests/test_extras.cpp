@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,9 +98,9 @@ TEST(Extras, OldestKeptAcrossRootsWithinTheSizeLimits)
     EXPECT_FALSE(t.exists("a/k.txt") || t.exists("c/k.txt") || t.exists("b/s.txt"));
 }
 
-// A trash that takes nothing leaves the file with the reason and never
-// removes it outright instead; a taken name in the trash gets the next, and
-// the info file, with the path percent-encoded, comes before the file.
+// A trash made anew is the user's alone; a taken name in it gets the next,
+// and the info file, with the path percent-encoded, comes before the file.
+// (A trash that takes nothing: test_fault_matrix.)
 TEST(Extras, DeletingIntoTheDesktopTrash)
 {
     if (PATH_SEP == '\\')
@@ -110,46 +109,28 @@ TEST(Extras, DeletingIntoTheDesktopTrash)
     std::string data = "XDG_DATA_HOME=" + t.path("data");
     putenv(&data[0]);
     t.file("b/my notes.txt", "kept", 2000);
-    t.file("a/my notes.txt", "old", 1000);
-    auto scan = [&](const std::function<void(ScanRun&)>& faults) {
+    bool info_first = false;
+    std::string report;
+    for (const char* bytes : {"first", "second"}) {
+        t.file("a/my notes.txt", bytes, 1000);
         ScanRun run(t);
         run.del(false, false);
         run.st.extra.trash = true;
         run.roots({"a", "b"});
-        faults(run);
-        run.scan();
-        return run.report();
-    };
-    for (FaultOp op : {FaultOp::CreateNewFile, FaultOp::RenameAt, FaultOp::CreateDirectory}) {
-        std::string report = scan([&](ScanRun& run) {
-            run.fp.fail(op, op == FaultOp::CreateNewFile ? 2 : 1, EACCES, -1);   // the report comes first
-        });
-        EXPECT_TRUE(has(report, "Permission denied >>" + t.path("a/my notes.txt"))) << report;
-        EXPECT_EQ(t.read("a/my notes.txt"), "old");
-        EXPECT_TRUE(t.names("data/Trash/info").empty()) << "an info file stays without its file";
-        std::filesystem::remove_all(t.path("data"));
-    }
-
-    t.file("data/Trash/files/my notes.txt", "someone else's", 10);
-    t.file("data/Trash/info/my notes.txt.trashinfo", "[Trash Info]\n", 10);
-    bool info_first = false;
-    std::string report = scan([&](ScanRun& run) {
         run.fp.before(FaultOp::RenameAt, 1, [&] { info_first = t.exists("data/Trash/info/my notes.txt.2.trashinfo"); });
-    });
+        run.scan();
+        report = run.report();
+    }
+    using std::filesystem::perms;
+    for (const char* d : {"data/Trash", "data/Trash/files", "data/Trash/info"})
+        EXPECT_EQ(std::filesystem::status(t.path(d)).permissions() & perms::all, perms::owner_all) << d;
     EXPECT_TRUE(has(report, "<< FILE MOVED TO TRASH >>" + t.path("a/my notes.txt"))) << report;
     EXPECT_TRUE(info_first);
-    EXPECT_EQ(t.read("data/Trash/files/my notes.txt.2") + t.read("data/Trash/files/my notes.txt"), "oldsomeone else's");
+    EXPECT_EQ(t.read("data/Trash/files/my notes.txt.2") + t.read("data/Trash/files/my notes.txt"), "secondfirst");
     std::string info = t.read("data/Trash/info/my notes.txt.2.trashinfo");
     EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + percent_encoded(t.path("a/my notes.txt")) + "\nDeletionDate=", 0), 0u);
     EXPECT_TRUE(has(info, "/a/my%20notes.txt\n")) << info;
     EXPECT_FALSE(t.exists("a/my notes.txt"));
-
-    std::filesystem::remove_all(t.path("data"));   // the trash made anew is the user's alone
-    t.file("a/my notes.txt", "old", 1000);
-    scan([](ScanRun&) {});
-    using std::filesystem::perms;
-    for (const char* d : {"data/Trash", "data/Trash/files", "data/Trash/info"})
-        EXPECT_EQ(std::filesystem::status(t.path(d)).permissions() & perms::all, perms::owner_all) << d;
     static char unset[] = "XDG_DATA_HOME=";
     putenv(unset);
 }
