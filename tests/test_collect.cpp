@@ -297,6 +297,40 @@ TEST(Collect, AListedFileIsTakenOnce)
     }
 }
 
+// Links below a root are followed only when asked, and every directory is
+// walked once however many links lead to it: a file is never listed as an
+// older copy of itself.
+TEST(Collect, LinksFollowedOnlyWhenAskedAndEachDirectoryWalkedOnce)
+{
+    if (PATH_SEP != '/')
+        GTEST_SKIP() << "directory links are not made here on Windows";
+    for (bool follow : {false, true}) {
+        TestTree t;
+        t.file("r/a/x.txt", "older", 1000);
+        t.file("r/b/x.txt", "newer", 2000);
+        t.file("r/c/y.txt", "c", 3000);
+        t.file("ext/sub/y.txt", "outside", 400);
+        namespace fs = std::filesystem;
+        fs::create_directory_symlink("../b", t.path("r/a/tob"));
+        fs::create_directory_symlink("../a", t.path("r/b/toa"));
+        fs::create_directory_symlink(".", t.path("r/a/self"));
+        fs::create_directory_symlink("../../ext/sub", t.path("r/c/out"));
+        for (bool kinds : {false, true}) {   // listings that tell links apart, and those that do not
+            ScanRun run(t, kinds);
+            run.st.follow_links = follow;
+            run.root("r");
+            run.scan();
+            Names files = run.files();
+            for (std::string& f : files)   // r/a and r/b may first be reached through the other's link
+                f = f == "r/a/tob/x.txt" ? "r/b/x.txt" : f == "r/b/toa/x.txt" ? "r/a/x.txt" : f;
+            std::sort(files.begin(), files.end());
+            EXPECT_EQ(files, follow ? (Names{"r/a/x.txt", "r/b/x.txt", "r/c/out/y.txt", "r/c/y.txt"})
+                                    : (Names{"r/a/x.txt", "r/b/x.txt"}));
+            EXPECT_EQ(run.st.numunread, 0);
+        }
+    }
+}
+
 // ------------------------------------------------------------ one name
 
 enum : unsigned { U = 1, C = 2, S = 4 };   // --unicode, --copies, -s (else case ignored)
@@ -412,40 +446,6 @@ TEST(Names, UnicodeScanGroupsSpellingsAndMatchesTheComposedPattern)
 // Protected directories: a plain prefix test in the order WINDIR,
 // SYSTEMROOT, PROGRAMFILES. Bytes above 127 never fold. A box's lines: the
 // first two end with a line feed, the whole is cut to its buffer.
-// Links below a root are followed only when asked, and every directory is
-// walked once however many links lead to it: a file is never listed as an
-// older copy of itself.
-TEST(Collect, LinksFollowedOnlyWhenAskedAndEachDirectoryWalkedOnce)
-{
-    if (PATH_SEP != '/')
-        GTEST_SKIP() << "directory links are not made here on Windows";
-    for (bool follow : {false, true}) {
-        TestTree t;
-        t.file("r/a/x.txt", "older", 1000);
-        t.file("r/b/x.txt", "newer", 2000);
-        t.file("r/c/y.txt", "c", 3000);
-        t.file("ext/sub/y.txt", "outside", 400);
-        namespace fs = std::filesystem;
-        fs::create_directory_symlink("../b", t.path("r/a/tob"));
-        fs::create_directory_symlink("../a", t.path("r/b/toa"));
-        fs::create_directory_symlink(".", t.path("r/a/self"));
-        fs::create_directory_symlink("../../ext/sub", t.path("r/c/out"));
-        for (bool kinds : {false, true}) {   // listings that tell links apart, and those that do not
-            ScanRun run(t, kinds);
-            run.st.follow_links = follow;
-            run.root("r");
-            run.scan();
-            Names files = run.files();
-            for (std::string& f : files)   // r/a and r/b may first be reached through the other's link
-                f = f == "r/a/tob/x.txt" ? "r/b/x.txt" : f == "r/b/toa/x.txt" ? "r/a/x.txt" : f;
-            std::sort(files.begin(), files.end());
-            EXPECT_EQ(files, follow ? (Names{"r/a/x.txt", "r/b/x.txt", "r/c/out/y.txt", "r/c/y.txt"})
-                                    : (Names{"r/a/x.txt", "r/b/x.txt"}));
-            EXPECT_EQ(run.st.numunread, 0);
-        }
-    }
-}
-
 TEST(State, ProtectedDirectoriesFoldingAndBoxTexts)
 {
     StubPlatform sys;
