@@ -284,9 +284,7 @@ TEST(Collect, AListedFileIsTakenOnce)
         }
         t.file("r/x", "", 1);
         list += t.path("d0/x") + "\n" + t.path("r/x") + "\n";
-        std::FILE* in = std::tmpfile();
-        std::fputs(list.c_str(), in);
-        std::rewind(in);
+        std::FILE* in = input_with(list);
         ScanRun run(t);
         run.root("r");
         run.st.extra.list = in;

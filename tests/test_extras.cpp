@@ -15,11 +15,6 @@
 
 namespace {
 
-bool has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 // Names left out are neither walked nor counted, whatever their case, and
 // are listed in the header. Of same-sized copies only those with the kept
 // file's bytes go; another size is kept without a byte read.
@@ -106,8 +101,7 @@ TEST(Extras, DeletingIntoTheDesktopTrash)
     if (PATH_SEP == '\\')
         GTEST_SKIP() << "the Recycle Bin is the shell's; the desktop trash is tested on Linux";
     TestTree t;
-    std::string data = "XDG_DATA_HOME=" + t.path("data");
-    putenv(&data[0]);
+    DataHome home(t);
     t.file("b/my notes.txt", "kept", 2000);
     bool info_first = false;
     std::string report;
@@ -131,8 +125,6 @@ TEST(Extras, DeletingIntoTheDesktopTrash)
     EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + percent_encoded(t.path("a/my notes.txt")) + "\nDeletionDate=", 0), 0u);
     EXPECT_TRUE(has(info, "/a/my%20notes.txt\n")) << info;
     EXPECT_FALSE(t.exists("a/my notes.txt"));
-    static char unset[] = "XDG_DATA_HOME=";
-    putenv(unset);
 }
 
 // -------------------------------------------------------------- --restore

@@ -24,11 +24,6 @@
 
 namespace {
 
-bool has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 enum class Kind { Move, MoveAcross, DeleteSaving, DeleteSavingAcross, Delete, SameContent, Trash, Count };
 const char* const KIND_NAMES[] = {"Move",   "MoveAcross",  "DeleteSaving", "DeleteSavingAcross",
                                   "Delete", "SameContent", "Trash"};
@@ -51,13 +46,12 @@ const Original ORIGINALS[] = {
 
 struct Scenario {
     TestTree t;
-    std::string data_home = "XDG_DATA_HOME=" + t.path("data");   // the trash is data/Trash
+    DataHome home{t};
     ScanRun run{t};
     Kind kind;
 
     explicit Scenario(Kind k) : kind(k)
     {
-        putenv(&data_home[0]);
         for (const Original& o : ORIGINALS)
             t.file(o.rel, o.bytes, o.mtime);
         if (k == Kind::Move || k == Kind::MoveAcross)
@@ -70,11 +64,6 @@ struct Scenario {
         run.st.extra.trash = k == Kind::Trash;
         for (const char* r : {"a", "b", "c", "d", "e"})
             run.root(r);
-    }
-    ~Scenario()
-    {
-        static char unset[] = "XDG_DATA_HOME=";
-        putenv(unset);
     }
     bool moving() const { return kind == Kind::Move || kind == Kind::MoveAcross; }
     bool saving() const { return moving() || kind == Kind::DeleteSaving || kind == Kind::DeleteSavingAcross; }

@@ -17,11 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-bool has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 // The contents of every regular file below `dir`, sorted.
 std::multiset<std::string> contents_below(const std::string& dir)
 {

@@ -15,15 +15,6 @@ namespace fs = std::filesystem;
 
 namespace cli_harness {
 
-// A stream that starts with `text`, for answers.
-inline FILE* input_with(const std::string& text)
-{
-    FILE* f = std::tmpfile();
-    std::fputs(text.c_str(), f);
-    std::rewind(f);
-    return f;
-}
-
 inline std::string contents(FILE* f)
 {
     std::fflush(f);

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -278,6 +279,32 @@ struct ThreeCopies {
         t.file("b/notes.txt", "BBBB", 3000, 3100);
         t.file("c/notes.txt", "CC", 2000, 2100);
         run.roots({"a", "b", "c"});
+    }
+};
+
+// True when `part` occurs in `text`.
+inline bool has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// A stream that starts with `text` (answers, or a list of files).
+inline FILE* input_with(const std::string& text)
+{
+    FILE* f = std::tmpfile();
+    std::fputs(text.c_str(), f);
+    std::rewind(f);
+    return f;
+}
+
+// While it lives, the desktop trash is the tree's data/Trash.
+struct DataHome {
+    std::string var;
+    explicit DataHome(const TestTree& t) : var("XDG_DATA_HOME=" + t.path("data")) { putenv(&var[0]); }
+    ~DataHome()
+    {
+        static char unset[] = "XDG_DATA_HOME=";
+        putenv(unset);
     }
 };
 
