@@ -60,7 +60,7 @@ TEST(Extras, CopiesAreDeletedOnlyWithTheKeptFilesBytes)
     pin_utc();
     CliResult r = run_cli({"-qy", "--no-datestamps", "--unicode", "--copies", "--delete", "--same-content", "-o",
                            t.path("out"), t.path("a"), t.path("b"), t.path("c"), t.path("d")},
-                          "", nullptr, sys);
+                          sys);
     ASSERT_EQ(r.status, CLI_DONE) << r.err;
     EXPECT_EQ(t.read("out/twinfiles000.txt"), golden("copies_same_content.txt", t));
     EXPECT_EQ(t.names("b").size() + t.names("d").size(), 0u);
@@ -85,7 +85,7 @@ TEST(Extras, OldestKeptAcrossRootsWithinTheSizeLimits)
     pin_utc();
     CliResult r = run_cli({"-y", "--no-datestamps", "--delete", "--keep", "oldest", "--across-roots", "--min-size",
                            "2", "--max-size=4", "-o", t.path("out"), t.path("a"), t.path("b"), t.path("c"), t.path("d")},
-                          "", nullptr, sys);
+                          sys);
     ASSERT_EQ(r.status, CLI_DONE) << r.err;
     EXPECT_EQ(t.read("out/twinfiles000.txt"), golden("oldest_across_sizes.txt", t));
     EXPECT_TRUE(has(r.err, "twinex: 3 deleted, 2 oldest kept\n")) << r.err;
@@ -201,7 +201,7 @@ TEST(Restore, AnInterruptedMoveIsUndone)
     EXPECT_TRUE(has(TestTree::read_path(run.st.sinkholename + ".manifest"), "\t-\t"));
     FaultPlatform unreadable(system_platform());   // a spare that cannot be compared stays
     unreadable.fail(FaultOp::ReadBytes, 2, EIO);   // the manifest is read first
-    EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}, "", nullptr, unreadable).status, CLI_INCOMPLETE);
+    EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}, unreadable).status, CLI_INCOMPLETE);
     CliResult r = run_cli({"--restore", run.st.sinkholename});
     EXPECT_EQ(r.status, CLI_DONE) << r.err;
     for (const char* rel : {"a/x.txt", "b/x.txt", "a/y.txt", "b/y.txt"})
