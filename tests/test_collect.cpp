@@ -85,13 +85,13 @@ TEST(Collect, FileWhoseTimeCannotBeReadIsLeftOut)
 }
 
 // Only files whose own names fit the pattern are collected, every regular
-// file counted; a root given with a trailing separator gets no second one,
+// file counted (hidden ones too); a root given with a trailing separator gets no second one,
 // one that cannot be opened says nothing. A bad pattern stops the scan at
 // the first file, before any report.
 TEST(Collect, PatternFiltersByTheFilesOwnNameOrStopsTheScan)
 {
     TestTree t;
-    files(t, {"a/notes.txt", "a/txt/other.doc", "b/NOTES.TXT:2", "b/c.txt:2"});
+    files(t, {"a/notes.txt", "a/txt/other.doc", "b/NOTES.TXT:2", "b/c.txt:2", "b/.profile"});
     t.dir("empty");
     ScanRun run(t);
     run.pattern("*.txt");
@@ -99,7 +99,7 @@ TEST(Collect, PatternFiltersByTheFilesOwnNameOrStopsTheScan)
     collect(run, {"b", "empty", "missing"});
     EXPECT_EQ(run.files(), (Names{"b/NOTES.TXT", "a/notes.txt", "b/c.txt"}));
     EXPECT_STREQ(reinterpret_cast<Fnode*>(FirstNode(&run.st.flist)->next)->fname, "notes.txt");
-    EXPECT_EQ(std::make_pair(run.st.numfiles, run.st.numpats), std::make_pair(4, 3));
+    EXPECT_EQ(std::make_pair(run.st.numfiles, run.st.numpats), std::make_pair(5, 3));
     EXPECT_EQ(run.fb.message_count(), 0u);
     ScanRun bad(t);
     bad.pattern("[abc");

@@ -1,8 +1,7 @@
 // The platform layer against real files in a fresh temporary directory:
-// listings, status and identity; creating, copying, renaming and removing
-// without ever replacing anything; times; the report's writes on a full
-// disk.
-#include <algorithm>
+// creating, copying, renaming and removing without ever replacing anything;
+// times; the report's writes on a full disk. (Listings and statuses are
+// read by every scan: test_collect, test_report.)
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -19,39 +18,6 @@ namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
 Platform& sys = system_platform();
-
-// A listing gives every entry with its status (sizes past 4 GB kept whole),
-// as stat gives it.
-TEST(PlatformLayer, ListingAndStatusTellEveryEntryAsItIs)
-{
-    TestTree t;
-    t.file("big", "", 1000);
-    t.file(".hidden", "x", 1000);
-    t.dir("sub");
-    const uint64_t big = (5ull << 30) + 3;   // sparse: no real disk use
-    fs::resize_file(t.path("big"), big);
-    std::unique_ptr<DirListing> d = sys.open_dir(t.root().c_str());
-    ASSERT_TRUE(d);
-    Names listed;
-    for (const char* n = d->next(); n; n = d->next()) {
-        std::string name = n;
-        FileStatus st, whole;
-        ASSERT_TRUE(d->entry_status(t.path(name).c_str(), &st) && sys.stat(t.path(name).c_str(), &whole)) << n;
-        EXPECT_EQ(st.is_directory, name == "sub" || name == "." || name == "..") << n;
-        EXPECT_EQ(st.is_file, !st.is_directory) << n;
-        EXPECT_EQ(st.size, whole.size) << n;
-        EXPECT_EQ(st.times.write, whole.times.write) << n;
-        if (name != "." && name != "..")
-            listed.push_back(n);
-    }
-    EXPECT_EQ(d->error(), 0);
-    std::sort(listed.begin(), listed.end());
-    EXPECT_EQ(listed, (Names{".hidden", "big", "sub"}));
-    FileStatus st;
-    EXPECT_TRUE(sys.stat(t.path("big").c_str(), &st) && st.size == big && st.times.creation > 0);
-    EXPECT_FALSE(sys.stat(t.path("missing").c_str(), &st) || sys.open_dir(t.path("big").c_str()) ||
-                 sys.open_dir(t.path("missing").c_str()));
-}
 
 // ------------------------------------------------------------ making, copying, removing
 
