@@ -203,7 +203,8 @@ public:
         pin_utc();
         st.request_flag = st.r_flag = st.t_flag = st.m_flag = st.save_flag = 0;
         st.i_flag = st.dom_flag = 1;
-        output("out");
+        tree_.dir("out");
+        st.outputname = tree_.path("out");
     }
 
     void root(const std::string& rel, bool reference = false) { root_path(tree_.path(rel), reference); }
@@ -218,11 +219,6 @@ public:
         d->dname = makestring(p.c_str());
         d->reference = reference;
         AddTailNode(&st.dlist, &d->node);
-    }
-    void output(const std::string& rel)
-    {
-        tree_.dir(rel);
-        st.outputname = tree_.path(rel);
     }
     void pattern(const char* p)
     {
@@ -307,12 +303,3 @@ struct DataHome {
         putenv(unset);
     }
 };
-
-// The lines joined with the report's line end.
-inline std::string lines(const std::vector<std::string>& ls, const char* nl = "\n")
-{
-    std::string out;
-    for (const std::string& l : ls)
-        out += l + nl;
-    return out;
-}
