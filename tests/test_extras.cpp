@@ -129,12 +129,6 @@ TEST(Extras, DeletingIntoTheDesktopTrash)
 
 // -------------------------------------------------------------- --restore
 
-int64_t write_time(const std::string& path)
-{
-    FileStatus fs;
-    return system_platform().stat(path.c_str(), &fs) ? ticks_to_unix(fs.times.write) : -1;
-}
-
 // A taken place keeps its file and a missing parent is made; the manifest
 // stays for a second try, which brings back the rest with their times and
 // leaves the sinkhole empty. A manifest line that leads out of its sinkhole
@@ -169,7 +163,7 @@ TEST(Restore, WhatCannotGoBackStaysForASecondTry)
     EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}).status, CLI_DONE);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(t.read(moved[i]), moved[i]);
-        EXPECT_EQ(write_time(t.path(moved[i])), 1000 + i) << moved[i];
+        EXPECT_EQ(t.mtime(moved[i]), 1000 + i) << moved[i];
     }
     EXPECT_EQ(t.names("out"), (std::vector<std::string>{"twinfiles000.sinkhole", "twinfiles000.txt"}));
     EXPECT_TRUE(t.names("out/twinfiles000.sinkhole").empty());

@@ -106,6 +106,13 @@ public:
     }
 
     std::string read(const std::string& rel) const { return read_path(path(rel)); }
+    // Its times as a scan reads them (all 0 when it can't), in seconds.
+    int64_t mtime(const std::string& rel) const { return ticks_to_unix(times(rel).write); }
+    FileTimes times(const std::string& rel) const
+    {
+        FileStatus fs;
+        return sys_.stat(path(rel).c_str(), &fs) ? fs.times : FileTimes();
+    }
     bool exists(const std::string& rel) const { return std::filesystem::exists(path(rel)); }
     // True when the platform itself reaches `rel` (long paths may be out of its reach).
     bool reachable(const std::string& rel) const
