@@ -21,21 +21,15 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-bool has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 // Each copy in the sinkhole's notes.txt directory as "name bytes mtime atime".
 Lines copies(const TestTree& t)
 {
     Lines out;
     for (const std::string& n : t.names("out/twinfiles000.sinkhole/notes.txt")) {
         std::string rel = "out/twinfiles000.sinkhole/notes.txt/" + n;
-        FileStatus fs;   // before the copy is read
-        EXPECT_TRUE(system_platform().stat(t.path(rel).c_str(), &fs));
-        out.push_back(n + " " + t.read(rel) + " " + std::to_string(ticks_to_unix(fs.times.write)) + " " +
-                      std::to_string(ticks_to_unix(fs.times.access)));
+        FileTimes times = t.times(rel);   // before the copy is read
+        out.push_back(n + " " + t.read(rel) + " " + std::to_string(ticks_to_unix(times.write)) + " " +
+                      std::to_string(ticks_to_unix(times.access)));
     }
     return out;
 }
@@ -144,10 +138,6 @@ TEST(Actions, OneFileReachedTwiceIsNeverLost)
     }
 }
 
-}  // namespace
-
-namespace {
-
 // A question waits for no batch: when it is asked, the copies before it are
 // on the disk and their originals gone. ABORT completes the batch in hand,
 // then the run stops.
@@ -198,10 +188,6 @@ TEST(Actions, ACopyNameTakenMeanwhileKeepsItsFile)
     EXPECT_EQ(f.t.read("b/notes.txt"), "BBBB");
 }
 
-}  // namespace
-
-namespace {
-
 std::vector<std::string> sorted_lines(const std::string& text)
 {
     std::vector<std::string> out;
@@ -249,8 +235,7 @@ TEST(Reference, ReferenceCopiesStayAndOnlyTheirGroupsAreActedOn)
     for (const auto& c : runs) {
         SCOPED_TRACE(c.golden ? c.golden : "");
         TestTree t;
-        std::string data = "XDG_DATA_HOME=" + t.path("data");
-        putenv(&data[0]);
+        DataHome home(t);
         for (const auto& f : LIBRARY)
             t.file(f.rel, f.bytes, f.mtime);
         ScanRun run(t);
@@ -266,8 +251,6 @@ TEST(Reference, ReferenceCopiesStayAndOnlyTheirGroupsAreActedOn)
             EXPECT_EQ(t.exists(rel) && t.read(rel) == f.bytes, stays) << rel;
         }
         EXPECT_EQ(run.st.numfaults, 0);
-        static char unset[] = "XDG_DATA_HOME=";
-        putenv(unset);
     }
 }
 
@@ -288,9 +271,8 @@ TEST(Reference, NoLinkOrListMakesAReferenceCopyAnOutsideOne)
         std::filesystem::create_directory_symlink("../lib", t.path("card/tolib"));
         std::filesystem::create_directory_symlink("../lib/private", t.path("card/toprivate"));
         std::filesystem::create_symlink("../lib/x.jpg", t.path("card/link.jpg"));
-        std::FILE* list = std::tmpfile();   // a link to a file is taken only with -L (and then, found by the walk)
-        std::fputs((t.path("card/toprivate/y.jpg") + "\n" + t.path("card/link.jpg") + "\n").c_str(), list);
-        std::rewind(list);
+        // a link to a file is taken only with -L (and then, found by the walk)
+        std::FILE* list = input_with(t.path("card/toprivate/y.jpg") + "\n" + t.path("card/link.jpg") + "\n");
         ScanRun run(t);
         run.del(false, false);
         run.st.follow_links = follow;
@@ -326,8 +308,7 @@ TEST(Reference, RandomTreesNoReferenceCopyIsEverTouched)
     for (unsigned seed = 1; seed <= 10; ++seed) {
         std::mt19937 rng(seed);
         TestTree t;
-        std::string data = "XDG_DATA_HOME=" + t.path("data");
-        putenv(&data[0]);
+        DataHome home(t);
         std::map<std::string, std::string> made;   // path: bytes
         std::map<std::string, int> reference;      // name: reference copies
         for (int i = 0; i < 40; ++i) {
@@ -354,8 +335,6 @@ TEST(Reference, RandomTreesNoReferenceCopyIsEverTouched)
             EXPECT_TRUE(stays ? as_made : run.st.extra.same_content || !t.exists(m.first)) << m.first;
         }
         EXPECT_EQ(run.st.numfaults, 0);
-        static char unset[] = "XDG_DATA_HOME=";
-        putenv(unset);
     }
 }
 

@@ -51,6 +51,25 @@ TEST(ConsoleFeedback, WalkErrorsAreNamedUpToTwentyThenCounted)
     std::fclose(err);
 }
 
+// The fatal line, made without the box machinery (for memory running out),
+// reads exactly as the box would; a long message is cut to leave room for
+// "QUITTING...". (The fatal ends of a scan: test_fault_matrix.)
+TEST(ConsoleFeedback, TheFatalLineReadsAsTheBox)
+{
+    for (const char* msg : {"OUT OF MEMORY", "Can't create sinkhole sub-directory \"/o/a\nb\x01\"", "ends in:", ""}) {
+        FILE* boxed = std::tmpfile();
+        FILE* fixed = std::tmpfile();
+        ConsoleFeedback(stdin, boxed).Complain(COMPLAIN_ERROR, "twinex", msg, "QUITTING...", nullptr);
+        ConsoleFeedback(stdin, fixed).show_fatal(msg);
+        EXPECT_EQ(contents(fixed), contents(boxed));
+        std::fclose(boxed);
+        std::fclose(fixed);
+    }
+    char text[40];
+    fatal_text(text, sizeof text, "a message far too long for this little buffer");
+    EXPECT_EQ(std::string(text), "a message far too long for\nQUITTING...\n");
+}
+
 // The options in their several forms, seen in the report they give.
 TEST(CliArgs, OptionsShowInTheReport)
 {
@@ -63,7 +82,7 @@ TEST(CliArgs, OptionsShowInTheReport)
     pin_utc();
     CliResult r = run_cli({"-qy", "--crlf", "-s", "--no-datestamps", "-p*.txt", "-x", ".git", "--delete", "--ask",
                            "--save", "--output=" + t.path("out"), "--", t.path("a"), t.path("b")},
-                          "y\n", nullptr, sys);
+                          sys, "y\n");
     ASSERT_EQ(r.status, CLI_DONE) << r.err;
     EXPECT_EQ(TestTree::read_path(t.path("out/twinfiles000.txt")), golden("cli_options.txt", t, "\r\n"));
     EXPECT_EQ(t.names("out/twinfiles000.sinkhole/x.txt"), std::vector<std::string>{"x000.txt"});
@@ -72,15 +91,16 @@ TEST(CliArgs, OptionsShowInTheReport)
 // What cannot be created is named with the system's reason: status 3.
 TEST(CliRun, WhatCannotBeCreatedIsNamed)
 {
-    TempTree t;
-    t.file("src/a/x.txt", "old", 500);
-    t.file("src/b/x.txt", "new", 10);
-    std::string out = native(t.dir("out"));
+    TestTree t;
+    t.file("src/a/x.txt", "old", 1000);
+    t.file("src/b/x.txt", "new", 2000);
+    t.dir("out");
+    const std::string out = root_form(t.path("out").c_str());
     for (const char* made : {"twinfiles000.txt", "twinfiles000.sinkhole"}) {
         FaultPlatform sys(system_platform());
-        bool sinkhole = std::string(made).find("sinkhole") != std::string::npos;
+        bool sinkhole = has(made, "sinkhole");
         sys.fail(sinkhole ? FaultOp::CreateDirectory : FaultOp::CreateNewFile, 1, EACCES, -1);
-        CliResult r = run_cli({"-q", "-y", sinkhole ? "--move" : "-q", "-o", out, t.path("src")}, "", nullptr, sys);
+        CliResult r = run_cli({"-q", "-y", sinkhole ? "--move" : "-q", "-o", out, t.path("src")}, sys);
         EXPECT_EQ(r.status, CLI_FATAL) << made;
         EXPECT_EQ(r.err, "twinex: can't create " + out + SEP + made + ": Permission denied\n");
         EXPECT_EQ(r.out, "");

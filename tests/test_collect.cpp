@@ -85,13 +85,13 @@ TEST(Collect, FileWhoseTimeCannotBeReadIsLeftOut)
 }
 
 // Only files whose own names fit the pattern are collected, every regular
-// file counted; a root given with a trailing separator gets no second one,
+// file counted (hidden ones too); a root given with a trailing separator gets no second one,
 // one that cannot be opened says nothing. A bad pattern stops the scan at
 // the first file, before any report.
 TEST(Collect, PatternFiltersByTheFilesOwnNameOrStopsTheScan)
 {
     TestTree t;
-    files(t, {"a/notes.txt", "a/txt/other.doc", "b/NOTES.TXT:2", "b/c.txt:2"});
+    files(t, {"a/notes.txt", "a/txt/other.doc", "b/NOTES.TXT:2", "b/c.txt:2", "b/.profile"});
     t.dir("empty");
     ScanRun run(t);
     run.pattern("*.txt");
@@ -99,7 +99,7 @@ TEST(Collect, PatternFiltersByTheFilesOwnNameOrStopsTheScan)
     collect(run, {"b", "empty", "missing"});
     EXPECT_EQ(run.files(), (Names{"b/NOTES.TXT", "a/notes.txt", "b/c.txt"}));
     EXPECT_STREQ(reinterpret_cast<Fnode*>(FirstNode(&run.st.flist)->next)->fname, "notes.txt");
-    EXPECT_EQ(std::make_pair(run.st.numfiles, run.st.numpats), std::make_pair(4, 3));
+    EXPECT_EQ(std::make_pair(run.st.numfiles, run.st.numpats), std::make_pair(5, 3));
     EXPECT_EQ(run.fb.message_count(), 0u);
     ScanRun bad(t);
     bad.pattern("[abc");
@@ -284,9 +284,7 @@ TEST(Collect, AListedFileIsTakenOnce)
         }
         t.file("r/x", "", 1);
         list += t.path("d0/x") + "\n" + t.path("r/x") + "\n";
-        std::FILE* in = std::tmpfile();
-        std::fputs(list.c_str(), in);
-        std::rewind(in);
+        std::FILE* in = input_with(list);
         ScanRun run(t);
         run.root("r");
         run.st.extra.list = in;
@@ -294,6 +292,40 @@ TEST(Collect, AListedFileIsTakenOnce)
         std::fclose(in);
         EXPECT_EQ(run.files().size(), size_t(copies + 1));
         EXPECT_EQ(run.st.numlisted, copies);
+    }
+}
+
+// Links below a root are followed only when asked, and every directory is
+// walked once however many links lead to it: a file is never listed as an
+// older copy of itself.
+TEST(Collect, LinksFollowedOnlyWhenAskedAndEachDirectoryWalkedOnce)
+{
+    if (PATH_SEP != '/')
+        GTEST_SKIP() << "directory links are not made here on Windows";
+    for (bool follow : {false, true}) {
+        TestTree t;
+        t.file("r/a/x.txt", "older", 1000);
+        t.file("r/b/x.txt", "newer", 2000);
+        t.file("r/c/y.txt", "c", 3000);
+        t.file("ext/sub/y.txt", "outside", 400);
+        namespace fs = std::filesystem;
+        fs::create_directory_symlink("../b", t.path("r/a/tob"));
+        fs::create_directory_symlink("../a", t.path("r/b/toa"));
+        fs::create_directory_symlink(".", t.path("r/a/self"));
+        fs::create_directory_symlink("../../ext/sub", t.path("r/c/out"));
+        for (bool kinds : {false, true}) {   // listings that tell links apart, and those that do not
+            ScanRun run(t, kinds);
+            run.st.follow_links = follow;
+            run.root("r");
+            run.scan();
+            Names files = run.files();
+            for (std::string& f : files)   // r/a and r/b may first be reached through the other's link
+                f = f == "r/a/tob/x.txt" ? "r/b/x.txt" : f == "r/b/toa/x.txt" ? "r/a/x.txt" : f;
+            std::sort(files.begin(), files.end());
+            EXPECT_EQ(files, follow ? (Names{"r/a/x.txt", "r/b/x.txt", "r/c/out/y.txt", "r/c/y.txt"})
+                                    : (Names{"r/a/x.txt", "r/b/x.txt"}));
+            EXPECT_EQ(run.st.numunread, 0);
+        }
     }
 }
 
@@ -412,40 +444,6 @@ TEST(Names, UnicodeScanGroupsSpellingsAndMatchesTheComposedPattern)
 // Protected directories: a plain prefix test in the order WINDIR,
 // SYSTEMROOT, PROGRAMFILES. Bytes above 127 never fold. A box's lines: the
 // first two end with a line feed, the whole is cut to its buffer.
-// Links below a root are followed only when asked, and every directory is
-// walked once however many links lead to it: a file is never listed as an
-// older copy of itself.
-TEST(Collect, LinksFollowedOnlyWhenAskedAndEachDirectoryWalkedOnce)
-{
-    if (PATH_SEP != '/')
-        GTEST_SKIP() << "directory links are not made here on Windows";
-    for (bool follow : {false, true}) {
-        TestTree t;
-        t.file("r/a/x.txt", "older", 1000);
-        t.file("r/b/x.txt", "newer", 2000);
-        t.file("r/c/y.txt", "c", 3000);
-        t.file("ext/sub/y.txt", "outside", 400);
-        namespace fs = std::filesystem;
-        fs::create_directory_symlink("../b", t.path("r/a/tob"));
-        fs::create_directory_symlink("../a", t.path("r/b/toa"));
-        fs::create_directory_symlink(".", t.path("r/a/self"));
-        fs::create_directory_symlink("../../ext/sub", t.path("r/c/out"));
-        for (bool kinds : {false, true}) {   // listings that tell links apart, and those that do not
-            ScanRun run(t, kinds);
-            run.st.follow_links = follow;
-            run.root("r");
-            run.scan();
-            Names files = run.files();
-            for (std::string& f : files)   // r/a and r/b may first be reached through the other's link
-                f = f == "r/a/tob/x.txt" ? "r/b/x.txt" : f == "r/b/toa/x.txt" ? "r/a/x.txt" : f;
-            std::sort(files.begin(), files.end());
-            EXPECT_EQ(files, follow ? (Names{"r/a/x.txt", "r/b/x.txt", "r/c/out/y.txt", "r/c/y.txt"})
-                                    : (Names{"r/a/x.txt", "r/b/x.txt"}));
-            EXPECT_EQ(run.st.numunread, 0);
-        }
-    }
-}
-
 TEST(State, ProtectedDirectoriesFoldingAndBoxTexts)
 {
     StubPlatform sys;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,11 +14,6 @@
 #include "tests/support/tree.h"
 
 namespace {
-
-bool has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 // Names left out are neither walked nor counted, whatever their case, and
 // are listed in the header. Of same-sized copies only those with the kept
@@ -66,7 +60,7 @@ TEST(Extras, CopiesAreDeletedOnlyWithTheKeptFilesBytes)
     pin_utc();
     CliResult r = run_cli({"-qy", "--no-datestamps", "--unicode", "--copies", "--delete", "--same-content", "-o",
                            t.path("out"), t.path("a"), t.path("b"), t.path("c"), t.path("d")},
-                          "", nullptr, sys);
+                          sys);
     ASSERT_EQ(r.status, CLI_DONE) << r.err;
     EXPECT_EQ(t.read("out/twinfiles000.txt"), golden("copies_same_content.txt", t));
     EXPECT_EQ(t.names("b").size() + t.names("d").size(), 0u);
@@ -91,7 +85,7 @@ TEST(Extras, OldestKeptAcrossRootsWithinTheSizeLimits)
     pin_utc();
     CliResult r = run_cli({"-y", "--no-datestamps", "--delete", "--keep", "oldest", "--across-roots", "--min-size",
                            "2", "--max-size=4", "-o", t.path("out"), t.path("a"), t.path("b"), t.path("c"), t.path("d")},
-                          "", nullptr, sys);
+                          sys);
     ASSERT_EQ(r.status, CLI_DONE) << r.err;
     EXPECT_EQ(t.read("out/twinfiles000.txt"), golden("oldest_across_sizes.txt", t));
     EXPECT_TRUE(has(r.err, "twinex: 3 deleted, 2 oldest kept\n")) << r.err;
@@ -99,68 +93,41 @@ TEST(Extras, OldestKeptAcrossRootsWithinTheSizeLimits)
     EXPECT_FALSE(t.exists("a/k.txt") || t.exists("c/k.txt") || t.exists("b/s.txt"));
 }
 
-// A trash that takes nothing leaves the file with the reason and never
-// removes it outright instead; a taken name in the trash gets the next, and
-// the info file, with the path percent-encoded, comes before the file.
+// A trash made anew is the user's alone; a taken name in it gets the next,
+// and the info file, with the path percent-encoded, comes before the file.
+// (A trash that takes nothing: test_fault_matrix.)
 TEST(Extras, DeletingIntoTheDesktopTrash)
 {
     if (PATH_SEP == '\\')
         GTEST_SKIP() << "the Recycle Bin is the shell's; the desktop trash is tested on Linux";
     TestTree t;
-    std::string data = "XDG_DATA_HOME=" + t.path("data");
-    putenv(&data[0]);
+    DataHome home(t);
     t.file("b/my notes.txt", "kept", 2000);
-    t.file("a/my notes.txt", "old", 1000);
-    auto scan = [&](const std::function<void(ScanRun&)>& faults) {
+    bool info_first = false;
+    std::string report;
+    for (const char* bytes : {"first", "second"}) {
+        t.file("a/my notes.txt", bytes, 1000);
         ScanRun run(t);
         run.del(false, false);
         run.st.extra.trash = true;
         run.roots({"a", "b"});
-        faults(run);
-        run.scan();
-        return run.report();
-    };
-    for (FaultOp op : {FaultOp::CreateNewFile, FaultOp::RenameAt, FaultOp::CreateDirectory}) {
-        std::string report = scan([&](ScanRun& run) {
-            run.fp.fail(op, op == FaultOp::CreateNewFile ? 2 : 1, EACCES, -1);   // the report comes first
-        });
-        EXPECT_TRUE(has(report, "Permission denied >>" + t.path("a/my notes.txt"))) << report;
-        EXPECT_EQ(t.read("a/my notes.txt"), "old");
-        EXPECT_TRUE(t.names("data/Trash/info").empty()) << "an info file stays without its file";
-        std::filesystem::remove_all(t.path("data"));
-    }
-
-    t.file("data/Trash/files/my notes.txt", "someone else's", 10);
-    t.file("data/Trash/info/my notes.txt.trashinfo", "[Trash Info]\n", 10);
-    bool info_first = false;
-    std::string report = scan([&](ScanRun& run) {
         run.fp.before(FaultOp::RenameAt, 1, [&] { info_first = t.exists("data/Trash/info/my notes.txt.2.trashinfo"); });
-    });
+        run.scan();
+        report = run.report();
+    }
+    using std::filesystem::perms;
+    for (const char* d : {"data/Trash", "data/Trash/files", "data/Trash/info"})
+        EXPECT_EQ(std::filesystem::status(t.path(d)).permissions() & perms::all, perms::owner_all) << d;
     EXPECT_TRUE(has(report, "<< FILE MOVED TO TRASH >>" + t.path("a/my notes.txt"))) << report;
     EXPECT_TRUE(info_first);
-    EXPECT_EQ(t.read("data/Trash/files/my notes.txt.2") + t.read("data/Trash/files/my notes.txt"), "oldsomeone else's");
+    EXPECT_EQ(t.read("data/Trash/files/my notes.txt.2") + t.read("data/Trash/files/my notes.txt"), "secondfirst");
     std::string info = t.read("data/Trash/info/my notes.txt.2.trashinfo");
     EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + percent_encoded(t.path("a/my notes.txt")) + "\nDeletionDate=", 0), 0u);
     EXPECT_TRUE(has(info, "/a/my%20notes.txt\n")) << info;
     EXPECT_FALSE(t.exists("a/my notes.txt"));
-
-    std::filesystem::remove_all(t.path("data"));   // the trash made anew is the user's alone
-    t.file("a/my notes.txt", "old", 1000);
-    scan([](ScanRun&) {});
-    using std::filesystem::perms;
-    for (const char* d : {"data/Trash", "data/Trash/files", "data/Trash/info"})
-        EXPECT_EQ(std::filesystem::status(t.path(d)).permissions() & perms::all, perms::owner_all) << d;
-    static char unset[] = "XDG_DATA_HOME=";
-    putenv(unset);
 }
 
 // -------------------------------------------------------------- --restore
-
-int64_t write_time(const std::string& path)
-{
-    FileStatus fs;
-    return system_platform().stat(path.c_str(), &fs) ? ticks_to_unix(fs.times.write) : -1;
-}
 
 // A taken place keeps its file and a missing parent is made; the manifest
 // stays for a second try, which brings back the rest with their times and
@@ -196,7 +163,7 @@ TEST(Restore, WhatCannotGoBackStaysForASecondTry)
     EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}).status, CLI_DONE);
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(t.read(moved[i]), moved[i]);
-        EXPECT_EQ(write_time(t.path(moved[i])), 1000 + i) << moved[i];
+        EXPECT_EQ(t.mtime(moved[i]), 1000 + i) << moved[i];
     }
     EXPECT_EQ(t.names("out"), (std::vector<std::string>{"twinfiles000.sinkhole", "twinfiles000.txt"}));
     EXPECT_TRUE(t.names("out/twinfiles000.sinkhole").empty());
@@ -228,7 +195,7 @@ TEST(Restore, AnInterruptedMoveIsUndone)
     EXPECT_TRUE(has(TestTree::read_path(run.st.sinkholename + ".manifest"), "\t-\t"));
     FaultPlatform unreadable(system_platform());   // a spare that cannot be compared stays
     unreadable.fail(FaultOp::ReadBytes, 2, EIO);   // the manifest is read first
-    EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}, "", nullptr, unreadable).status, CLI_INCOMPLETE);
+    EXPECT_EQ(run_cli({"--restore", run.st.sinkholename}, unreadable).status, CLI_INCOMPLETE);
     CliResult r = run_cli({"--restore", run.st.sinkholename});
     EXPECT_EQ(r.status, CLI_DONE) << r.err;
     for (const char* rel : {"a/x.txt", "b/x.txt", "a/y.txt", "b/y.txt"})

@@ -1,7 +1,7 @@
 // The matcher against a plain reading of the pattern rules, written apart
 // from its handlers; a table of the settled meanings and the validation
-// codes; patterns on Unicode names; the messages; and the bound on work for
-// pathological patterns.
+// codes; patterns on Unicode names; and the bound on work for pathological
+// patterns.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -236,17 +236,6 @@ TEST(Match, PatternsOnUnicodeNames)
             EXPECT_EQ(code, 0u) << r.pattern;
         }
     }
-}
-
-TEST(Match, MessageTexts)
-{
-    const char* const texts[11] = {
-        "OK", "Missing character after \"\\\"", "\"[\" without a later matching \"]\"",
-        "\"]\" without a previous matching \"[\"", "Incomplete range of alternatives \"-\"",
-        "\"(\" without a later matching \")\"", "\")\" without a previous matching \"(\"",
-        "Extraneous \"(\"", "Extraneous \")\"", "Extraneous \"]\"", "Internal error",
-    };
-    for (int k = 0; k < 11; ++k) EXPECT_STREQ(pattern_errTXT[k], texts[k]) << k;
 }
 
 std::string random_text(std::mt19937& rng, const char* alphabet, size_t max_len)

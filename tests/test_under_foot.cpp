@@ -17,11 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-bool has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 // The contents of every regular file below `dir`, sorted.
 std::multiset<std::string> contents_below(const std::string& dir)
 {
@@ -70,18 +65,13 @@ TEST(UnderFoot, AFileChangedMeanwhileIsKeptOrSavedAsItIsNow)
         SCOPED_TRACE(c.what);
         if (c.change == SameSizeAndTime && PATH_SEP == '\\')
             continue;   // the walk learns no identities there
-        TestTree t;
-        t.file("b/notes.txt", "BBBB", 3000);
-        t.file("c/notes.txt", c.kind == 3 ? "BBBB" : "CC", 2000);
-        t.file("a/notes.txt", c.kind == 3 ? "BBBB" : "AAA", 1000);
-        ScanRun run(t);
-        if (c.kind == 0)
-            run.move();
-        else
-            run.del(c.kind == 2, c.kind == 2);
+        ThreeCopies f;
+        TestTree& t = f.t;
+        ScanRun& run = f.run;
+        if (c.kind == 3)   // the bytes of b, the kept file
+            t.file("a/notes.txt", "BBBB", 1000), t.file("c/notes.txt", "BBBB", 2000);
+        c.kind == 0 ? run.move() : run.del(c.kind == 2, c.kind == 2);
         run.st.extra.same_content = c.kind == 3;
-        for (const char* r : {"a", "b", "c"})
-            run.root(r);
         std::string rel = std::string(1, c.file) + "/notes.txt";
         // Windows keeps others from writing to a file held open to act on
         // it: there c cannot be rewritten, and goes as it was collected.

@@ -86,23 +86,18 @@ public:
     bool stat(const char* p, FileStatus* st) override
     {
         *st = FileStatus();
-        bool ok = call(Op::Stat, p, [&] { return inner_.stat(p, st); });
-        st->times.creation_known = st->times.creation_known && !no_birth_times;
-        return ok;
+        return shown(call(Op::Stat, p, [&] { return inner_.stat(p, st); }), st);
     }
     bool path_status(const char* p, bool follow, FileStatus* st) override
     {
         *st = FileStatus();
-        bool ok = call(Op::PathStatus, p, [&] { return inner_.path_status(p, follow, st); });
-        st->times.creation_known = st->times.creation_known && !no_birth_times;
-        return ok;
+        return shown(call(Op::PathStatus, p, [&] { return inner_.path_status(p, follow, st); }), st);
     }
     bool status_in(DirHandle dir, const char* name, bool follow, FileStatus* st) override
     {
         *st = FileStatus();
-        bool ok = call(Op::PathStatus, below(dir, name).c_str(), [&] { return inner_.status_in(dir, name, follow, st); });
-        st->times.creation_known = st->times.creation_known && !no_birth_times;
-        return ok;
+        std::string p = below(dir, name);
+        return shown(call(Op::PathStatus, p.c_str(), [&] { return inner_.status_in(dir, name, follow, st); }), st);
     }
     std::unique_ptr<DirListing> open_dir(const char* p) override
     {
@@ -194,20 +189,14 @@ public:
         std::string p = below(dir, name);
         FileHandle h = call(Op::OpenFileAt, p.c_str(), [&] { return inner_.open_file_at(dir, name, follow, st, e); }, e);
         remember(h, p);
-        place_id(p, &st->id);
-        st->id.known = st->id.known && !hide_ids;
-        st->times.creation_known = st->times.creation_known && !no_birth_times;
+        shown(true, st, &p);
         return h;
     }
     bool handle_status(FileHandle h, FileStatus* st) override
     {
         *st = FileStatus();
         std::string p = path_of(h);
-        bool ok = call(Op::HandleStatus, p.c_str(), [&] { return inner_.handle_status(h, st); });
-        place_id(p, &st->id);
-        st->id.known = st->id.known && !hide_ids;
-        st->times.creation_known = st->times.creation_known && !no_birth_times;
-        return ok;
+        return shown(call(Op::HandleStatus, p.c_str(), [&] { return inner_.handle_status(h, st); }), st, &p);
     }
     int remove_file_at(DirHandle dir, const char* name, FileHandle h) override
     {
@@ -289,9 +278,7 @@ private:
         bool entry_status(const char* p, FileStatus* st) override
         {
             *st = FileStatus();
-            bool ok = owner_.call(Op::EntryStatus, p, [&] { return inner_->entry_status(p, st); });
-            st->times.creation_known = st->times.creation_known && !owner_.no_birth_times;
-            return ok;
+            return owner_.shown(owner_.call(Op::EntryStatus, p, [&] { return inner_->entry_status(p, st); }), st);
         }
         int error() override { return inner_->error(); }
 
@@ -319,6 +306,16 @@ private:
     {
         if (id && elsewhere(p))
             id->volume ^= 0x5A5A5A5A;
+    }
+    // A status as the caller sees it: no creation time where the file
+    // system keeps none; for a file held at `held`, its identity placed on
+    // its volume, or hidden.
+    bool shown(bool ok, FileStatus* st, const std::string* held = nullptr)
+    {
+        st->times.creation_known = st->times.creation_known && !no_birth_times;
+        if (held)
+            place_id(*held, &st->id), st->id.known = st->id.known && !hide_ids;
+        return ok;
     }
     void remember(FileHandle h, const std::string& p)
     {

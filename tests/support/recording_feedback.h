@@ -25,10 +25,8 @@ public:
     };
 
     // Answers for the next questions (kinds 1 and 2), in order; 1 is OK or
-    // Retry, 0 is Cancel. When the script runs out, the default answer (1
-    // unless set) is used.
+    // Retry, 0 is Cancel. When the script runs out, the answer is OK.
     void script(std::initializer_list<int> answers) { locked([&] { answers_.insert(answers_.end(), answers); }); }
-    void set_default_answer(int a) { locked([&] { default_answer_ = a; }); }
     // Called after each message is recorded (outside the lock), for tests that
     // act while a box is "open", such as pressing ABORT during a question.
     void on_complain(std::function<void(const Message&)> f) { locked([&] { hook_ = std::move(f); }); }
@@ -42,7 +40,7 @@ public:
             MutexLock l(mu_);
             if (ending_) return 0;  // no box is shown once the program ends
             if (n == COMPLAIN_OKCANCEL || n == COMPLAIN_RETRYCANCEL) {
-                m.answer = answers_.empty() ? default_answer_ : answers_.front();
+                m.answer = answers_.empty() ? 1 : answers_.front();
                 m.answer = m.answer ? 1 : 0;
                 if (!answers_.empty()) answers_.pop_front();
             }
@@ -70,13 +68,11 @@ public:
     size_t message_count() const { return messages().size(); }
     // The last message; a default Message (kind 0, no lines) when none.
     Message last_message() const { return messages().empty() ? Message() : messages().back(); }
-    // Every field text set, in order, as (index, text).
-    std::vector<std::pair<int, std::string>> field_events() const { return copy(fields_); }
     // Every text field `index` was given, in order.
     std::vector<std::string> field_texts(int index) const
     {
         std::vector<std::string> out;
-        for (const auto& f : field_events())
+        for (const auto& f : copy(fields_))
             if (f.first == index) out.push_back(f.second);
         return out;
     }
@@ -101,7 +97,6 @@ private:
 
     mutable Mutex mu_;
     std::deque<int> answers_;
-    int default_answer_ = 1;
     std::function<void(const Message&)> hook_;
     std::vector<Message> messages_;
     std::vector<std::pair<int, std::string>> fields_;

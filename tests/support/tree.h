@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -105,6 +106,13 @@ public:
     }
 
     std::string read(const std::string& rel) const { return read_path(path(rel)); }
+    // Its times as a scan reads them (all 0 when it can't), in seconds.
+    int64_t mtime(const std::string& rel) const { return ticks_to_unix(times(rel).write); }
+    FileTimes times(const std::string& rel) const
+    {
+        FileStatus fs;
+        return sys_.stat(path(rel).c_str(), &fs) ? fs.times : FileTimes();
+    }
     bool exists(const std::string& rel) const { return std::filesystem::exists(path(rel)); }
     // True when the platform itself reaches `rel` (long paths may be out of its reach).
     bool reachable(const std::string& rel) const
@@ -202,7 +210,8 @@ public:
         pin_utc();
         st.request_flag = st.r_flag = st.t_flag = st.m_flag = st.save_flag = 0;
         st.i_flag = st.dom_flag = 1;
-        output("out");
+        tree_.dir("out");
+        st.outputname = tree_.path("out");
     }
 
     void root(const std::string& rel, bool reference = false) { root_path(tree_.path(rel), reference); }
@@ -217,11 +226,6 @@ public:
         d->dname = makestring(p.c_str());
         d->reference = reference;
         AddTailNode(&st.dlist, &d->node);
-    }
-    void output(const std::string& rel)
-    {
-        tree_.dir(rel);
-        st.outputname = tree_.path(rel);
     }
     void pattern(const char* p)
     {
@@ -281,11 +285,28 @@ struct ThreeCopies {
     }
 };
 
-// The lines joined with the report's line end.
-inline std::string lines(const std::vector<std::string>& ls, const char* nl = "\n")
+// True when `part` occurs in `text`.
+inline bool has(const std::string& text, const std::string& part)
 {
-    std::string out;
-    for (const std::string& l : ls)
-        out += l + nl;
-    return out;
+    return text.find(part) != std::string::npos;
 }
+
+// A stream that starts with `text` (answers, or a list of files).
+inline FILE* input_with(const std::string& text)
+{
+    FILE* f = std::tmpfile();
+    std::fputs(text.c_str(), f);
+    std::rewind(f);
+    return f;
+}
+
+// While it lives, the desktop trash is the tree's data/Trash.
+struct DataHome {
+    std::string var;
+    explicit DataHome(const TestTree& t) : var("XDG_DATA_HOME=" + t.path("data")) { putenv(&var[0]); }
+    ~DataHome()
+    {
+        static char unset[] = "XDG_DATA_HOME=";
+        putenv(unset);
+    }
+};
