@@ -136,9 +136,6 @@ public:
     virtual FileHandle open_for_reading(const char* path, int* err) = 0;
     // Reads up to `want` bytes into `buf`; *got is 0 at the end of the file.
     virtual int read_bytes(FileHandle h, char* buf, uint32_t want, uint32_t* got) = 0;
-    // Renames a file within its volume; fails with EEXIST when `to` is
-    // taken, so nothing existing is ever replaced.
-    virtual int rename_new(const char* from, const char* to) = 0;
     virtual int remove_directory(const char* path) = 0;   // an empty one only
     // Like create_directory, but only the user may enter or read it.
     virtual int create_private_directory(const char* path) { return create_directory(path); }

@@ -699,11 +699,6 @@ public:
         }
     }
 
-    int rename_new(const char* from, const char* to) override
-    {
-        return rename_no_replace(AT_FDCWD, from, AT_FDCWD, to);
-    }
-
     int remove_directory(const char* path) override { return rmdir(path) == 0 ? 0 : errno; }
 
     int create_private_directory(const char* path) override { return mkdir(path, 0700) == 0 ? 0 : errno; }

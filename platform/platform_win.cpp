@@ -679,11 +679,6 @@ public:
         return 0;
     }
 
-    int rename_new(const char* from, const char* to) override
-    {
-        return MoveFileExA(from, to, 0) ? 0 : last_errno();
-    }
-
     int remove_directory(const char* path) override { return RemoveDirectoryA(path) ? 0 : last_errno(); }
 
     // A root as the user gave it: links on the way are followed.

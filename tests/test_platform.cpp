@@ -113,9 +113,9 @@ TEST(PlatformLayer, ActsThroughAHeldDirectoryReachOnlyTheFileHeld)
     ASSERT_TRUE(src && st.is_file && st.size == data.size() && st.id.known);
     if (PATH_SEP == '\\') {   // Windows keeps others from what is held: no renaming, removing, writing
         std::string f = t.path("d/src"), elsewhere = t.path("elsewhere");
-        EXPECT_TRUE(sys.rename_new(f.c_str(), elsewhere.c_str()) && sys.delete_file(f.c_str()) &&
+        EXPECT_TRUE(std::rename(f.c_str(), elsewhere.c_str()) && sys.delete_file(f.c_str()) &&
                     !std::ofstream(f, std::ios::app).is_open() &&
-                    sys.rename_new(t.path("d").c_str(), elsewhere.c_str()))
+                    std::rename(t.path("d").c_str(), elsewhere.c_str()))
             << "another program renamed, removed or wrote to a file or directory held open";
     }
     FileHandle out = nullptr, dir_as_file = sys.open_file_at(d, "sub", false, &st, &err);

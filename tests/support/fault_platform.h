@@ -29,7 +29,7 @@
 enum class FaultOp {
     Stat, OpenDir, EntryStatus, Identity, CreateDirectory, CreateNewFile, DeleteFile,
     OpenForRead, OpenForWrite, GetFileTimes, SetFileTimes, WriteFile, FlushFile, CloseFile,
-    OpenForReading, ReadBytes, RenameNew,
+    OpenForReading, ReadBytes,
     // acting through a directory held open; a call's path is the full path
     // of the directory or of the file named in it
     OpenDirPath, OpenDirAt, MakeDirAt, FlushDir, OpenFileAt, HandleStatus, RemoveFileAt, RenameAt, CopyToNew,
@@ -150,11 +150,6 @@ public:
         *got = 0;
         return call(Op::ReadBytes, "", [&] { return inner_.read_bytes(h, buf, want, got); });
     }
-    int rename_new(const char* from, const char* to) override
-    {
-        return call(Op::RenameNew, from, [&] { return inner_.rename_new(from, to); }, nullptr, to);
-    }
-
     DirHandle open_dir_path(const char* p, FileId* id, int* e) override
     {
         DirHandle d = held(call(Op::OpenDirPath, p, [&] { return inner_.open_dir_path(p, id, e); }, e), p);

@@ -25,8 +25,10 @@ public:
     };
 
     // Answers for the next questions (kinds 1 and 2), in order; 1 is OK or
-    // Retry, 0 is Cancel. When the script runs out, the answer is OK.
+    // Retry, 0 is Cancel. When the script runs out, the default answer (OK
+    // unless set) is used.
     void script(std::initializer_list<int> answers) { locked([&] { answers_.insert(answers_.end(), answers); }); }
+    void set_default_answer(int a) { locked([&] { default_answer_ = a; }); }
     // Called after each message is recorded (outside the lock), for tests that
     // act while a box is "open", such as pressing ABORT during a question.
     void on_complain(std::function<void(const Message&)> f) { locked([&] { hook_ = std::move(f); }); }
@@ -40,7 +42,7 @@ public:
             MutexLock l(mu_);
             if (ending_) return 0;  // no box is shown once the program ends
             if (n == COMPLAIN_OKCANCEL || n == COMPLAIN_RETRYCANCEL) {
-                m.answer = answers_.empty() ? 1 : answers_.front();
+                m.answer = answers_.empty() ? default_answer_ : answers_.front();
                 m.answer = m.answer ? 1 : 0;
                 if (!answers_.empty()) answers_.pop_front();
             }
@@ -97,6 +99,7 @@ private:
 
     mutable Mutex mu_;
     std::deque<int> answers_;
+    int default_answer_ = 1;
     std::function<void(const Message&)> hook_;
     std::vector<Message> messages_;
     std::vector<std::pair<int, std::string>> fields_;

@@ -67,7 +67,6 @@ public:
         *got = 0;
         return EBADF;
     }
-    int rename_new(const char*, const char*) override { return EACCES; }
     int remove_directory(const char*) override { return EACCES; }
     int recycle_file(DirHandle, const char*, FileHandle, const char*) override { return ENOSYS; }
     DirHandle open_dir_path(const char*, FileId*, int* err) override { return denied(err); }
